@@ -128,11 +128,20 @@ class BeatPlayer final : public BeatSink {
 
  private:
   // Timing thread.
+  static void TimingThreadProc(BeatPlayer* player);
   std::uint32_t ThreadLoop();
   bool SoundHead();
+  // The three-phase wait for the grid point origin + period. False when shutting down.
+  bool WaitForNextBeat(std::int64_t origin, std::int64_t& now);
+  void FadeCheck(std::int64_t origin, std::int64_t now);
   // Obeys a pending Stop by waiting until Resume. False when the player is shutting down.
   bool KeepRunning();
-  void FreeAllNodes();  // under m_queueLock
+  // Removes the head the thread has just sounded, unless a Stop has cleared it meanwhile.
+  void RemoveSoundedHead(std::uint64_t clearGeneration);
+
+  // Unlinks every node; the caller holds m_queueLock and frees them after releasing it.
+  BeatNode* DetachAll();
+  static void FreeNodes(BeatNode* tail);
 
   PlayerOwner* m_owner;
   Clock* m_clock;
@@ -153,6 +162,7 @@ class BeatPlayer final : public BeatSink {
   std::atomic<int> m_count{0};
   mutable std::mutex m_queueLock;
   bool m_newNode = true;
+  std::uint64_t m_clearGeneration = 0;  // under m_queueLock: counts ClearQueue and Stop
 
   // The hold. Stop and Resume change m_running and m_resync under m_holdMutex, and the timing
   // thread takes its fresh origin under it, so a Stop can never slip between the thread's check
