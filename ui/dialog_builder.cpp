@@ -1,0 +1,187 @@
+#include "ui/dialog_builder.h"
+
+#include <algorithm>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QSlider>
+
+#include "res/resource_ids.h"
+#include "ui/blinker_static.h"
+#include "ui/measure_edit.h"
+#include "ui/up_down_ctrl.h"
+
+namespace ticktavo {
+
+int DialogUnits::MulDivRound(int value, int multiplier, int divisor) {
+  const long long product = static_cast<long long>(value) * multiplier;
+  const long long half = divisor / 2;
+  return static_cast<int>(product >= 0 ? (product + half) / divisor : (product - half) / divisor);
+}
+
+DialogUnits DialogUnitsForFont(const QFont& font) {
+  const QFontMetrics metrics(font);
+  const int width = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  DialogUnits units;
+  units.baseX = std::max(1, (width / 26 + 1) / 2);
+  units.baseY = std::max(1, metrics.height());
+  return units;
+}
+
+QWidget* BuiltDialog::Control(int id) const {
+  auto it = m_byId.find(id);
+  return it == m_byId.end() ? nullptr : it->second;
+}
+
+namespace {
+
+QWidget* CreateControl(const ControlTemplate& control, QWidget& dialog, QWidget* previous,
+                       const DialogUnits& units) {
+  const QString caption = QString::fromUtf8(control.caption);
+  QRect rect = units.ToPixels(control.x, control.y, control.cx, control.cy);
+  QWidget* widget = nullptr;
+
+  switch (control.kind) {
+    case ControlKind::kRadioButton:
+      widget = new QRadioButton(caption, &dialog);
+      break;
+    case ControlKind::kCheckBox:
+      widget = new QCheckBox(caption, &dialog);
+      break;
+    case ControlKind::kPushButton: {
+      auto* button = new QPushButton(caption, &dialog);
+      // Enter never presses a button in this window: it is the Play key.
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      widget = button;
+      break;
+    }
+    case ControlKind::kGroupBox: {
+      auto* box = new QGroupBox(caption, &dialog);
+      box->setAttribute(Qt::WA_TransparentForMouseEvents);
+      box->setFocusPolicy(Qt::NoFocus);
+      widget = box;
+      break;
+    }
+    case ControlKind::kStaticText: {
+      auto* label = new QLabel(caption, &dialog);
+      label->setTextFormat(Qt::PlainText);
+      label->setAlignment(Qt::AlignLeft | ((control.style & kStyleCenterVertical) ? Qt::AlignVCenter
+                                                                                  : Qt::AlignTop));
+      label->setWordWrap((control.style & kStyleWordWrap) != 0);
+      widget = label;
+      break;
+    }
+    case ControlKind::kEdit: {
+      QLineEdit* edit =
+          control.id == kIdCustomMeasure ? new MeasureEdit(&dialog) : new QLineEdit(&dialog);
+      edit->setFrame((control.style & kStyleBorder) != 0);
+      if (control.style & kStyleDigitsOnly) {
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+      }
+      widget = edit;
+      break;
+    }
+    case ControlKind::kUpDown: {
+      auto* upDown = new UpDownCtrl(&dialog);
+      auto* buddy = qobject_cast<QLineEdit*>(previous);
+      if ((control.style & kStyleAutoBuddy) && buddy != nullptr) {
+        upDown->SetBuddy(buddy);
+        if (control.style & kStyleAlignRight) {
+          // The arrows sit inside the buddy's right edge; the buddy gives up their width.
+          QRect buddyRect = buddy->geometry();
+          const int arrows = rect.width();
+          buddyRect.setWidth(std::max(1, buddyRect.width() - arrows));
+          buddy->setGeometry(buddyRect);
+          rect = QRect(buddyRect.right() + 1, buddyRect.top(), arrows, buddyRect.height());
+        }
+      }
+      widget = upDown;
+      break;
+    }
+    case ControlKind::kSlider: {
+      auto* slider = new QSlider(Qt::Horizontal, &dialog);
+      slider->setTickPosition(QSlider::NoTicks);
+      widget = slider;
+      break;
+    }
+    case ControlKind::kComboDropDown:
+    case ControlKind::kComboDropList: {
+      auto* combo = new QComboBox(&dialog);
+      const bool editable = control.kind == ControlKind::kComboDropDown;
+      combo->setEditable(editable);
+      if (editable) combo->setInsertPolicy(QComboBox::NoInsert);
+      // The template's height is the dropped-down height; closed, a combo is as tall as the
+      // font needs (never taller than a voice row leaves room for).
+      const int closed = std::min(combo->sizeHint().height(), units.Y(13));
+      const int itemHeight = std::max(1, QFontMetrics(dialog.font()).height() + 2);
+      combo->setMaxVisibleItems(std::max(1, (rect.height() - closed) / itemHeight));
+      rect.setHeight(closed);
+      widget = combo;
+      break;
+    }
+    case ControlKind::kIconStatic: {
+      auto* blinker = new BlinkerStatic(&dialog);
+      const int set = (control.iconId - kIdFirstBlinkerIcon) / BlinkerStatic::kFrameCount;
+      blinker->ShowTemplateIcon(control.iconId);
+      const int side = BlinkerStatic::IconSize(set) + 2 * BlinkerStatic::kEdge;
+      rect.setSize(QSize(side, side));
+      widget = blinker;
+      break;
+    }
+  }
+
+  widget->setObjectName(QStringLiteral("control%1").arg(control.id));
+  widget->setGeometry(rect);
+  widget->setEnabled((control.style & kStyleDisabled) == 0);
+  const bool focusable =
+      control.kind != ControlKind::kGroupBox && control.kind != ControlKind::kStaticText &&
+      control.kind != ControlKind::kIconStatic && control.kind != ControlKind::kUpDown;
+  if (!focusable) {
+    widget->setFocusPolicy(Qt::NoFocus);
+  } else if (control.style & kStyleTabStop) {
+    widget->setFocusPolicy(Qt::StrongFocus);
+  }
+  return widget;
+}
+
+}  // namespace
+
+BuiltDialog BuildDialog(const DialogTemplate& dialogTemplate, QWidget& dialog,
+                        const DialogUnits& units) {
+  BuiltDialog built;
+  QWidget* previous = nullptr;
+  for (const ControlTemplate& control : dialogTemplate.controls) {
+    QWidget* widget = CreateControl(control, dialog, previous, units);
+    built.m_byId[control.id] = widget;
+    built.m_ordered.push_back(widget);
+    previous = widget;
+  }
+
+  // Frames go behind everything so they never cover the controls they surround.
+  for (const ControlTemplate& control : dialogTemplate.controls) {
+    if (control.kind == ControlKind::kGroupBox) built.Control(control.id)->lower();
+  }
+
+  QWidget* last = nullptr;
+  for (QWidget* widget : built.m_ordered) {
+    if (widget->focusPolicy() == Qt::NoFocus) continue;
+    if (last != nullptr) QWidget::setTabOrder(last, widget);
+    last = widget;
+  }
+
+  dialog.resize(units.X(dialogTemplate.cx), units.Y(dialogTemplate.cy));
+  return built;
+}
+
+}  // namespace ticktavo

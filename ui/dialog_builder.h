@@ -1,0 +1,58 @@
+#pragma once
+
+#include <map>
+#include <vector>
+
+#include <QRect>
+
+#include "res/dialog_template.h"
+
+class QFont;
+class QWidget;
+
+namespace ticktavo {
+
+// Dialog units as the layout was designed in: a horizontal unit is a quarter of the dialog
+// font's average character width, a vertical unit an eighth of its character height. Laying
+// a template out in these units makes the window grow and shrink with the user's font.
+struct DialogUnits {
+  int baseX = 0;  // average character width, pixels
+  int baseY = 0;  // character height, pixels
+
+  // Rounded to the nearest pixel.
+  int X(int units) const { return MulDivRound(units, baseX, 4); }
+  int Y(int units) const { return MulDivRound(units, baseY, 8); }
+  QRect ToPixels(int x, int y, int cx, int cy) const { return QRect(X(x), Y(y), X(cx), Y(cy)); }
+
+  static int MulDivRound(int value, int multiplier, int divisor);
+};
+
+// Base units of a font: the average advance of "A".."Z" and "a".."z", rounded, and the
+// font's line height.
+DialogUnits DialogUnitsForFont(const QFont& font);
+
+// The widgets a template became, by control identifier.
+class BuiltDialog {
+ public:
+  QWidget* Control(int id) const;
+  template <class T>
+  T* Get(int id) const {
+    return static_cast<T*>(Control(id));
+  }
+  // In template order, which is the tab order.
+  const std::vector<QWidget*>& InTemplateOrder() const { return m_ordered; }
+
+ private:
+  friend BuiltDialog BuildDialog(const DialogTemplate&, QWidget&, const DialogUnits&);
+  std::map<int, QWidget*> m_byId;
+  std::vector<QWidget*> m_ordered;
+};
+
+// Creates every control of the template as a child of the dialog, places it in pixels, gives
+// it its caption, options and initial state, sets the tab order of the template and sizes the
+// dialog's client area. Group boxes are kept behind the controls they frame and let clicks
+// through. Icon statics are sized to their icons, as the platform always sized them.
+BuiltDialog BuildDialog(const DialogTemplate& dialogTemplate, QWidget& dialog,
+                        const DialogUnits& units);
+
+}  // namespace ticktavo

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QLineEdit>
+
+namespace ticktavo {
+
+// The custom measure field. Typed characters other than digits, parentheses and spaces are
+// dropped; editing keys (backspace, delete, arrows) and the clipboard shortcuts work as in
+// any field. Pasted or loaded text is not filtered: the parser refuses what it cannot read.
+class MeasureEdit final : public QLineEdit {
+  Q_OBJECT
+
+ public:
+  explicit MeasureEdit(QWidget* parent = nullptr);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+}  // namespace ticktavo

@@ -1,0 +1,63 @@
+#include "ui/owner_bridge.h"
+
+#include <QThread>
+
+#include "ui/blinker_static.h"
+#include "ui/message_box.h"
+#include "ui/sync_channel.h"
+
+namespace ticktavo {
+
+namespace {
+
+constexpr std::string_view kMidiErrorCaption = "Midi Error";
+
+}  // namespace
+
+OwnerBridge::OwnerBridge(SyncChannel& channel, OwnerWindow& window)
+    : m_channel(channel), m_window(window) {}
+
+void OwnerBridge::SetMainBlinker(BlinkerStatic* blinker) {
+  m_mainBlinker.store(blinker);
+}
+
+void OwnerBridge::ShowError(std::string_view text) {
+  if (QThread::currentThread() == m_channel.thread() && !m_channel.IsOpen()) {
+    // A report made by the window's own thread after the window closed (the device failing
+    // to close at exit): still worth telling, just without an owner.
+    ShowMessageBox(nullptr, kMidiErrorCaption, text, MessageIcon::kError, MessageButtons::kOk);
+    return;
+  }
+  m_channel.Call([this, text] {
+    ShowMessageBox(m_window.MessageBoxOwner(), kMidiErrorCaption, text, MessageIcon::kError,
+                   MessageButtons::kOk);
+  });
+}
+
+void OwnerBridge::SetMainBlinkerFrame(int frame) {
+  m_channel.Call(
+      [this, frame] {
+        BlinkerStatic* blinker = m_mainBlinker.load();
+        return blinker != nullptr && blinker->WouldChange(frame);
+      },
+      [this, frame] {
+        if (BlinkerStatic* blinker = m_mainBlinker.load()) blinker->SetFrame(frame);
+      });
+}
+
+void OwnerBridge::FadeMainBlinker() {
+  m_channel.Call(
+      [this] {
+        BlinkerStatic* blinker = m_mainBlinker.load();
+        return blinker != nullptr && blinker->CanFade();
+      },
+      [this] {
+        if (BlinkerStatic* blinker = m_mainBlinker.load()) blinker->FadeStep();
+      });
+}
+
+void OwnerBridge::BeatPlayed(int velocity, int note) {
+  m_channel.Call([this, velocity, note] { m_window.OnBeatPlayed(velocity, note); });
+}
+
+}  // namespace ticktavo
