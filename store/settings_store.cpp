@@ -1,0 +1,209 @@
+#include "store/settings_store.h"
+
+#include <vector>
+
+namespace ticktavo {
+namespace {
+
+// The "%s" of a message template replaced by the name.
+std::string Format(std::string_view text, std::string_view name) {
+  std::size_t at = text.find("%s");
+  if (at == std::string_view::npos) return std::string(text);
+  std::string result(text.substr(0, at));
+  result.append(name);
+  result.append(text.substr(at + 2));
+  return result;
+}
+
+// Closes a key handle when it goes out of scope.
+class OpenKey {
+ public:
+  explicit OpenKey(Registry& registry) : m_registry(registry) {}
+  ~OpenKey() {
+    if (m_key != 0) m_registry.CloseKey(m_key);
+  }
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
+  Registry::Key* Out() { return &m_key; }
+  Registry::Key Get() const { return m_key; }
+
+ private:
+  Registry& m_registry;
+  Registry::Key m_key = 0;
+};
+
+}  // namespace
+
+bool SettingsStore::SaveSettings(std::optional<std::string_view> presetName) {
+  const std::string path = PresetKeyPath(presetName);
+  RegistryTransaction transaction(m_registry);
+  // Without a transaction the values would land one by one; better to save nothing.
+  if (!transaction.Begun()) return false;
+  OpenKey key(m_registry);
+  if (m_registry.CreateKey(Registry::kCurrentUser, path, RegAccess::kWrite, key.Out()) !=
+      RegResult::kSuccess) {
+    return false;
+  }
+
+  Settings settings;
+  settings.bpm = m_view.Bpm();
+  settings.beatsPerMeasure =
+      AtoiPrefix(std::string_view(m_view.BeatsPerMeasureText()).substr(0, kBeatsFieldCharacters));
+  settings.style = m_view.Style();
+  for (int n = 0; n < kVoiceCount; ++n) {
+    auto v = static_cast<std::size_t>(n);
+    settings.instrument[v] = m_view.Instrument(n);
+    settings.volume[v] = m_view.Volume(n);
+    settings.blinkSize[v] = m_view.BlinkSize(n);
+  }
+  settings.customMeasure = m_view.CustomMeasureText();
+  settings.blinking = m_view.Blinking();
+
+  RegResult written = WriteSettings(m_registry, key.Get(), settings);
+  if (!presetName) {
+    RegResult more = WriteDword(m_registry, key.Get(), kPresetValue, m_view.SelectedPreset());
+    if (written == RegResult::kSuccess) written = more;
+    std::vector<WindowRect> screens = m_view.ScreenRects();
+    more =
+        WriteWindowRect(m_registry, key.Get(), KeepOnScreen(m_view.CurrentWindowRect(), screens));
+    if (written == RegResult::kSuccess) written = more;
+  }
+  // Half a save is worse than none: a failed write undoes the whole save.
+  if (written != RegResult::kSuccess) return false;
+  return transaction.Commit() == RegResult::kSuccess;
+}
+
+void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
+  const std::string path = PresetKeyPath(presetName);
+  // One load reads one moment of the file, never half of another copy's save. A store that
+  // will not start a transaction (read-only) is still read.
+  RegistryTransaction transaction(m_registry);
+  OpenKey key(m_registry);
+  if (m_registry.CreateKey(Registry::kCurrentUser, path, RegAccess::kRead, key.Out()) !=
+      RegResult::kSuccess) {
+    return;
+  }
+
+  Settings defaults;
+  if (presetName) {
+    // A preset without blinker sizes keeps the sizes in force.
+    for (int n = 0; n < kVoiceCount; ++n) {
+      defaults.blinkSize[static_cast<std::size_t>(n)] = m_view.BlinkSize(n);
+    }
+  }
+  const Settings s = ReadSettings(m_registry, key.Get(), defaults);
+
+  m_view.SetTempoText(std::to_string(s.bpm));
+  m_view.TempoEditKillFocus();
+  m_view.SetBeatsPerMeasureText(std::to_string(s.beatsPerMeasure));
+  for (int n = 0; n < kVoiceCount; ++n) {
+    auto v = static_cast<std::size_t>(n);
+    m_view.ShowInstrument(n, s.instrument[v]);
+    m_view.ShowVolume(n, s.volume[v]);
+    m_view.ShowBlinkSize(n, s.blinkSize[v]);
+  }
+  m_view.SetCustomMeasureText(s.customMeasure);
+  m_view.ApplyStyle(StyleToApply(s.style));
+  m_view.ShowBlinking(s.blinking);
+
+  if (!presetName) {
+    std::string name;
+    for (std::uint32_t index = 0;
+         m_registry.EnumKey(key.Get(), index, &name) == RegResult::kSuccess; ++index) {
+      if (name.size() < kPresetNameBufferSize) InsertSorted(name);
+    }
+    const int position = ReadDword(m_registry, key.Get(), kPresetValue, kDefaultPresetPosition);
+    m_view.SelectPreset(position >= 0 && position < m_view.PresetCount() ? position : -1);
+    m_view.EnableDelete(position != -1);
+    m_view.EnableSave(position == -1);
+
+    m_view.CaptureLayout();
+    const WindowRect stored = ReadWindowRect(m_registry, key.Get(), m_view.CurrentWindowRect());
+    std::vector<WindowRect> screens = m_view.ScreenRects();
+    m_view.MoveWindowTo(KeepOnScreen(stored, screens));
+  }
+  transaction.Commit();
+}
+
+void SettingsStore::OnPresetSelected() {
+  const int position = m_view.SelectedPreset();
+  if (position < 0 || position >= m_view.PresetCount()) return;
+  const std::string name = m_view.PresetText(position);
+  LoadSettings(name);
+  m_view.EnableSave(false);
+  m_view.EnableDelete(true);
+  m_view.SelectPreset(position);
+}
+
+void SettingsStore::OnSavePreset() {
+  const std::string name = m_view.PresetNameText();
+  // An empty name would name the main key itself.
+  if (name.empty()) return;
+  const std::string path = PresetKeyPath(name);
+
+  const bool overwrite = PresetKeyExists(path);
+  if (overwrite && !m_view.AskYesNo(kPresetExistsCaption, Format(kPresetExistsText, name))) {
+    return;
+  }
+  if (!SaveSettings(name)) {
+    m_view.ShowError(kRegistryErrorCaption, kRegistryErrorText);
+    return;
+  }
+  // A new name may still be listed when its key went away meanwhile (another copy deleted
+  // it): select that item rather than list the name twice.
+  int position = FindPreset(name);
+  if (position < 0 && !overwrite) position = InsertSorted(name);
+  m_view.SelectPreset(position);
+  m_view.EnableSave(false);
+  m_view.EnableDelete(true);
+}
+
+void SettingsStore::OnDeletePreset() {
+  const std::string name = m_view.PresetNameText();
+  // An empty name would name the main key itself.
+  if (name.empty()) return;
+  const std::string path = PresetKeyPath(name);
+  m_registry.DeleteKey(Registry::kCurrentUser, path);
+  if (!PresetKeyExists(path)) {
+    const int position = FindPreset(name);
+    if (position >= 0) m_view.RemovePreset(position);
+  }
+  m_view.OnSettingsChanged();
+}
+
+void SettingsStore::OnPresetTextChanged() {
+  m_view.EnableSave(!m_view.PresetNameText().empty());
+  m_view.MakeSaveDefault();
+}
+
+int SettingsStore::FindPreset(std::string_view name) const {
+  const int count = m_view.PresetCount();
+  for (int position = 0; position < count; ++position) {
+    if (PresetNameEquals(m_view.PresetText(position), name)) return position;
+  }
+  return -1;
+}
+
+int SettingsStore::InsertSorted(std::string_view name) {
+  // After any equal names, as a sorted list adds them.
+  int low = 0;
+  int high = m_view.PresetCount();
+  while (low < high) {
+    int middle = low + (high - low) / 2;
+    if (PresetNameLess(name, m_view.PresetText(middle))) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  m_view.InsertPreset(low, name);
+  return low;
+}
+
+bool SettingsStore::PresetKeyExists(const std::string& path) {
+  OpenKey key(m_registry);
+  return m_registry.OpenKey(Registry::kCurrentUser, path, RegAccess::kRead, key.Out()) ==
+         RegResult::kSuccess;
+}
+
+}  // namespace ticktavo

@@ -1,0 +1,201 @@
+#include "store/stored_settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "store/key_path_registry.h"
+
+namespace ticktavo {
+namespace {
+
+std::array<std::byte, 4> DwordBytes(int value) {
+  auto bits = static_cast<std::uint32_t>(value);
+  return {std::byte(bits & 0xFF), std::byte((bits >> 8) & 0xFF), std::byte((bits >> 16) & 0xFF),
+          std::byte((bits >> 24) & 0xFF)};
+}
+
+int DwordValue(const std::array<std::byte, 4>& bytes) {
+  std::uint32_t bits = std::to_integer<std::uint32_t>(bytes[0]) |
+                       std::to_integer<std::uint32_t>(bytes[1]) << 8 |
+                       std::to_integer<std::uint32_t>(bytes[2]) << 16 |
+                       std::to_integer<std::uint32_t>(bytes[3]) << 24;
+  return static_cast<int>(bits);
+}
+
+// The flag as the one byte the file has always held for it.
+bool ReadBlinking(Registry& registry, Registry::Key key, bool fallback) {
+  std::byte flag = std::byte(fallback ? 1 : 0);
+  std::size_t size = 0;
+  registry.QueryValue(key, kBlinkingValue, nullptr, std::span<std::byte>(&flag, 1), &size);
+  return flag != std::byte(0);
+}
+
+// The text of "Custom Measure": the stored characters up to the first zero. A text too long
+// for the 1001-byte buffer cannot be read and the default stays.
+std::string ReadCustomMeasure(Registry& registry, Registry::Key key, const std::string& fallback) {
+  std::vector<std::byte> buffer(kCustomMeasureBufferSize);
+  std::size_t size = 0;
+  if (registry.QueryValue(key, kCustomMeasureValue, nullptr, buffer, &size) !=
+      RegResult::kSuccess) {
+    return fallback;
+  }
+  const char* text = reinterpret_cast<const char*>(buffer.data());
+  return std::string(text, strnlen(text, size));
+}
+
+void Accumulate(RegResult* first, RegResult result) {
+  if (*first == RegResult::kSuccess) *first = result;
+}
+
+}  // namespace
+
+std::string VoiceValueName(std::string_view nameTemplate, int voice) {
+  std::string name(nameTemplate);
+  std::size_t x = name.find('x');
+  if (x != std::string::npos) name[x] = static_cast<char>('0' + voice);
+  return name;
+}
+
+std::string PresetKeyPath(std::optional<std::string_view> presetName) {
+  std::string path(SettingsKey);
+  if (presetName) {
+    path.push_back('\\');
+    path.append(*presetName);
+  }
+  return path;
+}
+
+int ReadDword(Registry& registry, Registry::Key key, std::string_view name, int fallback) {
+  std::array<std::byte, 4> bytes = DwordBytes(fallback);
+  std::size_t size = 0;
+  registry.QueryValue(key, name, nullptr, bytes, &size);
+  return DwordValue(bytes);
+}
+
+RegResult WriteDword(Registry& registry, Registry::Key key, std::string_view name, int value) {
+  std::array<std::byte, 4> bytes = DwordBytes(value);
+  return registry.SetValue(key, name, kRegDword, bytes);
+}
+
+Settings ReadSettings(Registry& registry, Registry::Key key, const Settings& defaults) {
+  Settings s = defaults;
+  s.bpm = ReadDword(registry, key, kBpMinuteValue, s.bpm);
+  s.beatsPerMeasure =
+      std::clamp(ReadDword(registry, key, kBpMeasureValue, s.beatsPerMeasure), 0, kMeasureCapacity);
+  for (int n = 0; n < kVoiceCount; ++n) {
+    auto v = static_cast<std::size_t>(n);
+    s.instrument[v] =
+        ReadDword(registry, key, VoiceValueName(kSoundValueTemplate, n), s.instrument[v]);
+    if (!PercussionTable::IsInstrument(s.instrument[v])) {
+      s.instrument[v] = PercussionTable::defaultInstrument[v];
+    }
+    s.volume[v] =
+        std::clamp(ReadDword(registry, key, VoiceValueName(kVolumeValueTemplate, n), s.volume[v]),
+                   0, kMaxVolume);
+    s.blinkSize[v] = std::clamp(
+        ReadDword(registry, key, VoiceValueName(kBlinkerValueTemplate, n), s.blinkSize[v]), 0,
+        kMaxBlinkSize);
+  }
+  s.customMeasure = ReadCustomMeasure(registry, key, s.customMeasure);
+  s.style = ReadDword(registry, key, kMetronomeStyleValue, s.style);
+  s.blinking = ReadBlinking(registry, key, s.blinking);
+  return s;
+}
+
+RegResult WriteSettings(Registry& registry, Registry::Key key, const Settings& s) {
+  RegResult first = RegResult::kSuccess;
+  Accumulate(&first, WriteDword(registry, key, kBpMinuteValue, s.bpm));
+  Accumulate(&first, WriteDword(registry, key, kBpMeasureValue, s.beatsPerMeasure));
+  Accumulate(&first, WriteDword(registry, key, kMetronomeStyleValue, s.style));
+  for (int n = 0; n < kVoiceCount; ++n) {
+    auto v = static_cast<std::size_t>(n);
+    Accumulate(&first,
+               WriteDword(registry, key, VoiceValueName(kSoundValueTemplate, n), s.instrument[v]));
+    Accumulate(&first,
+               WriteDword(registry, key, VoiceValueName(kVolumeValueTemplate, n), s.volume[v]));
+    Accumulate(&first,
+               WriteDword(registry, key, VoiceValueName(kBlinkerValueTemplate, n), s.blinkSize[v]));
+  }
+  // The text and its terminating zero.
+  std::vector<std::byte> text(s.customMeasure.size() + 1, std::byte(0));
+  std::memcpy(text.data(), s.customMeasure.data(), s.customMeasure.size());
+  Accumulate(&first, registry.SetValue(key, kCustomMeasureValue, kRegSz, text));
+  // One byte, with the DWORD type: what earlier versions wrote and read back.
+  std::byte flag = std::byte(s.blinking ? 1 : 0);
+  Accumulate(&first, registry.SetValue(key, kBlinkingValue, kRegDword,
+                                       std::span<const std::byte>(&flag, 1)));
+  return first;
+}
+
+WindowRect ReadWindowRect(Registry& registry, Registry::Key key, WindowRect current) {
+  current.top = ReadDword(registry, key, kWindowTopValue, current.top);
+  current.bottom = ReadDword(registry, key, kWindowBottomValue, current.bottom);
+  current.left = ReadDword(registry, key, kWindowLeftValue, current.left);
+  current.right = ReadDword(registry, key, kWindowRightValue, current.right);
+  return current;
+}
+
+RegResult WriteWindowRect(Registry& registry, Registry::Key key, WindowRect rect) {
+  RegResult first = RegResult::kSuccess;
+  Accumulate(&first, WriteDword(registry, key, kWindowTopValue, rect.top));
+  Accumulate(&first, WriteDword(registry, key, kWindowBottomValue, rect.bottom));
+  Accumulate(&first, WriteDword(registry, key, kWindowLeftValue, rect.left));
+  Accumulate(&first, WriteDword(registry, key, kWindowRightValue, rect.right));
+  return first;
+}
+
+WindowRect KeepOnScreen(WindowRect window, std::span<const WindowRect> screens) {
+  if (screens.empty()) return window;
+  for (const WindowRect& screen : screens) {
+    bool outside = window.left >= screen.right || window.top >= screen.bottom ||
+                   window.right < screen.left || window.bottom < screen.top;
+    if (!outside) return window;
+  }
+  // Computed in 64 bits: stored edges can be anything, and the size must not overflow.
+  const WindowRect& primary = screens.front();
+  auto width = static_cast<long long>(window.right) - window.left;
+  auto height = static_cast<long long>(window.bottom) - window.top;
+  auto fit = [](long long value) {
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+  };
+  return WindowRect{primary.left, primary.top, fit(primary.left + width),
+                    fit(primary.top + height)};
+}
+
+MetronomeStyle StyleToApply(int storedStyle) {
+  switch (storedStyle) {
+    case static_cast<int>(MetronomeStyle::Straight):
+      return MetronomeStyle::Straight;
+    case static_cast<int>(MetronomeStyle::SimpleMeasure):
+      return MetronomeStyle::SimpleMeasure;
+    default:
+      return MetronomeStyle::Custom;
+  }
+}
+
+int AtoiPrefix(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = std::min<long long>(value * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 1);
+  }
+  if (negative) value = -value;
+  return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+bool PresetNameLess(std::string_view a, std::string_view b) {
+  return CompareNamesNoCase(a, b) < 0;
+}
+
+bool PresetNameEquals(std::string_view a, std::string_view b) {
+  return CompareNamesNoCase(a, b) == 0;
+}
+
+}  // namespace ticktavo
