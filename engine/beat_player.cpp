@@ -326,8 +326,12 @@ std::int64_t BeatPlayer::TimingThreadCpuNanoseconds() const {
 
 bool BeatPlayer::WaitUntilHeld(std::chrono::milliseconds timeout) const {
   std::unique_lock hold(m_holdMutex);
-  return m_holdCv.wait_for(
-      hold, timeout, [&] { return m_held || m_threadFinished.load(std::memory_order_acquire); });
+  // Held means waiting for a Resume that has not come: right after a Resume the thread may not
+  // have woken up yet, and that does not count.
+  return m_holdCv.wait_for(hold, timeout, [&] {
+    return (m_held && !m_running.load(std::memory_order_acquire)) ||
+           m_threadFinished.load(std::memory_order_acquire);
+  });
 }
 
 // --- Timing thread ---

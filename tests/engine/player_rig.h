@@ -1,0 +1,136 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/beat_player.h"
+#include "support/fake_clock.h"
+#include "support/recording_midi_out.h"
+#include "support/recording_owner.h"
+
+namespace ticktavo::testing {
+
+inline constexpr std::chrono::milliseconds kPatience{10'000};
+
+// A player on a fake clock at 1,000,000 ticks per second with a recording device and owner.
+// Everything is stamped with the fake clock's tick. The timing thread runs without real-time
+// scheduling: on a fake clock it never really sleeps.
+//
+// Like the window's sequencer, the rig queues the next beat from each notification while
+// "playing"; the notification of beat number stopAfter (counted from 1 over the rig's life)
+// stops the player instead, from inside the notification, and the thread is then held.
+class PlayerRig {
+ public:
+  explicit PlayerRig(unsigned numDevs = 1, MidiResult openResult = kMidiOk) {
+    midi.SetNumDevs(numDevs);
+    midi.SetOpenResult(openResult);
+    midi.SetTimestampSource([this] { return clock.Ticks(); });
+    owner.SetTimestampSource([this] { return clock.Ticks(); });
+    player = std::make_unique<BeatPlayer>(owner, clock, midi, TimingPriority::kNormal);
+    owner.OnBeatPlayed([this](int, int) { OnBeatPlayed(); });
+  }
+
+  ~PlayerRig() {
+    // The window goes before the player, so late calls return at once.
+    owner.Close();
+    player.reset();
+  }
+
+  // One beat of one entry; notes count up from 40 so each beat can be told apart.
+  void QueueNext() {
+    player->BeginBeat();
+    player->AddNote(m_nextNote++, 100, 5);
+  }
+
+  // As the window starts the metronome: tempo, two beats, Resume.
+  void Start(int bpm, int stopAfter) {
+    m_stopAfter = stopAfter;
+    m_playing = true;
+    player->SetTempo(bpm);
+    QueueNext();
+    QueueNext();
+    player->Resume();
+  }
+
+  // Plays what is queued without queueing more; stops after stopAfter notifications in all.
+  void PlayQueued(int bpm, int stopAfter) {
+    m_stopAfter = stopAfter;
+    m_playing = false;
+    player->SetTempo(bpm);
+    player->Resume();
+  }
+
+  // Resumes with whatever is queued and goes on queueing like the window.
+  void ResumePlaying(int stopAfter) {
+    m_stopAfter = stopAfter;
+    m_playing = true;
+    player->Resume();
+  }
+
+  // Runs first in every notification, with the number of beats played so far (set before
+  // the player is resumed).
+  void OnEachBeat(std::function<void(int played)> reaction) { m_onEachBeat = std::move(reaction); }
+
+  // As the window stops it.
+  void StopNow() {
+    m_playing = false;
+    player->Stop();
+  }
+
+  bool WaitHeld() { return player->WaitUntilHeld(kPatience); }
+
+  std::vector<std::int64_t> SendTicks() const {
+    std::vector<std::int64_t> ticks;
+    for (const auto& call : midi.Sent()) ticks.push_back(call.time);
+    return ticks;
+  }
+  std::vector<int> SentNotes() const {
+    std::vector<int> notes;
+    for (const auto& call : midi.Sent())
+      notes.push_back(static_cast<int>((call.message >> 8) & 0x7f));
+    return notes;
+  }
+  std::vector<std::int64_t> TicksOf(RecordingOwner::Kind kind) const {
+    std::vector<std::int64_t> ticks;
+    for (const auto& call : owner.CallsOf(kind)) ticks.push_back(call.time);
+    return ticks;
+  }
+  std::vector<FakeClock::SleepCall> SleepsBetween(std::int64_t from, std::int64_t to) const {
+    std::vector<FakeClock::SleepCall> found;
+    for (const auto& sleep : clock.Sleeps())
+      if (sleep.tick >= from && sleep.tick < to) found.push_back(sleep);
+    return found;
+  }
+
+  void SetPlaying(bool playing) { m_playing = playing; }
+  int Played() const { return m_played; }
+  int NextNote() const { return m_nextNote; }
+
+  FakeClock clock{1'000'000};
+  RecordingMidiOut midi;
+  RecordingOwner owner;
+  std::unique_ptr<BeatPlayer> player;
+
+ private:
+  void OnBeatPlayed() {
+    const int played = ++m_played;
+    if (m_onEachBeat) m_onEachBeat(played);
+    if (played == m_stopAfter) {
+      StopNow();
+    } else if (m_playing) {
+      QueueNext();
+    }
+  }
+
+  std::atomic<int> m_nextNote{40};
+  std::atomic<int> m_played{0};
+  std::atomic<int> m_stopAfter{0};
+  std::atomic<bool> m_playing{false};
+  std::function<void(int)> m_onEachBeat;
+};
+
+}  // namespace ticktavo::testing
