@@ -98,6 +98,16 @@ constexpr bool NamesFit() {
   return true;
 }
 
+constexpr bool NamesAreDistinct() {
+  const auto& names = PercussionTable::instrumentNames;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t k = i + 1; k < names.size(); ++k) {
+      if (names[i] == names[k]) return false;
+    }
+  }
+  return true;
+}
+
 constexpr bool DefaultsAreInstruments() {
   for (int instrument : PercussionTable::defaultInstrument) {
     if (!PercussionTable::IsInstrument(instrument)) return false;
@@ -114,6 +124,7 @@ static_assert(percussion_detail::AreInverse(PercussionTable::comboToInstrument,
 static_assert(percussion_detail::AreInverse(PercussionTable::instrumentToCombo,
                                             PercussionTable::comboToInstrument));
 static_assert(percussion_detail::NamesFit());
+static_assert(percussion_detail::NamesAreDistinct());
 static_assert(percussion_detail::DefaultsAreInstruments());
 static_assert(PercussionTable::NoteForInstrument(0) == 35 &&
               PercussionTable::NoteForInstrument(kInstrumentCount - 1) == 81);

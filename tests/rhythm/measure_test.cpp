@@ -12,12 +12,6 @@ namespace {
 using testing::DescribeSlots;
 using testing::FillWithNines;
 
-TEST(BeatSlot, StartsAsPlainSilence) {
-  const BeatSlot slot;
-  EXPECT_TRUE(slot.plain);
-  EXPECT_EQ(slot.voice, kSilentVoice);
-}
-
 TEST(BeatSlot, ParseChordTakesOnlyARunOfAtMostNineDigits) {
   struct Row {
     std::string text;
