@@ -59,13 +59,18 @@ class TransportView {
 //
 // The window owns one Sequencer and delegates its handlers of the same names to it:
 //   SetStraightStyle()          after checking the Straight radio button and setting m_style;
-//   SetSimpleMeasureStyle/OnBeatsPerMeasureChanged(text)  on every change of the beats field;
+//   OnBeatsPerMeasureChanged(text)  on every change of the beats field, whatever the style,
+//                               and from SetSimpleMeasureStyle;
 //   OnCustomMeasureChanged()    on every change of the custom text (stops a running metronome);
 //   TogglePlay()                command 1006 (Play, Alt+P, Enter);
 //   OnBeatPlayed()              the engine's BeatPlayed notification;
 //   OnTempoChanged(bpm)         whenever the tempo controls set a new tempo.
-// The window itself still enables/disables the fields, keeps the radio buttons and calls its
-// OnSettingsChanged after the style and field handlers, as before.
+// The window itself enables and disables the fields, keeps the radio buttons, and calls its
+// OnSettingsChanged after the style and field handlers.
+//
+// Lifetime: the sink and the view must outlive the sequencer. The engine goes last, so a
+// notification still under way while the window closes must not reach the sequencer once it
+// is gone (the window closes its owner channel first).
 //
 // Thread contract: every call comes from the window's thread, or is otherwise serialized
 // with all other calls (the engine's BeatPlayed arrives synchronously and is handled on that
