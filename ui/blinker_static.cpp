@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include <QColor>
 #include <QImage>
-#include <QPainter>
 
 #include "res/resource_ids.h"
 
@@ -31,16 +29,19 @@ void BlinkerStatic::LoadBlinkerIcons() {
     const int size = IconSize(set);
     const int step = 2 * (set + 1);  // diameter grows by 2 or 4 pixels a frame
     for (int frame = 0; frame < kFrameCount; ++frame) {
-      QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+      // Solid discs with crisp edges, like the small 16-colour icons they stand for: a pixel
+      // is red when its centre lies within the disc. On the middle row that makes exactly
+      // `diameter` pixels, and frame 8 touches all four edges of the square.
+      QImage image(size, size, QImage::Format_ARGB32);
       image.fill(Qt::transparent);
-      if (frame > 0) {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(255, 0, 0));
-        const double diameter = step * frame;
-        const double offset = (size - diameter) / 2.0;
-        painter.drawEllipse(QRectF(offset, offset, diameter, diameter));
+      const double radius = step * frame / 2.0;
+      const double centre = size / 2.0;
+      for (int y = 0; y < size && frame > 0; ++y) {
+        for (int x = 0; x < size; ++x) {
+          const double dx = x + 0.5 - centre;
+          const double dy = y + 0.5 - centre;
+          if (dx * dx + dy * dy <= radius * radius) image.setPixel(x, y, qRgba(255, 0, 0, 255));
+        }
       }
       (*s_blinkerIcons)[static_cast<std::size_t>(kFrameCount * set + frame)] =
           QPixmap::fromImage(image);

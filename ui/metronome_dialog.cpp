@@ -63,8 +63,17 @@ MetronomeDialog::~MetronomeDialog() {
   m_channel.Close();
   m_bridge.SetMainBlinker(nullptr);
   m_acceleratorFilter.reset();
-  // The widgets go now, before the members: the engine stays the last part to go.
+  // The widgets go now, before the members: the engine stays the last part to go. Their
+  // last notices (the focus leaving a field as it is destroyed) must not reach handlers that
+  // would use their already destroyed neighbours.
   const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  for (QWidget* child : children) {
+    child->removeEventFilter(this);
+    QObject::disconnect(child, nullptr, this, nullptr);
+  }
+  if (m_presetCombo != nullptr && m_presetCombo->lineEdit() != nullptr) {
+    QObject::disconnect(m_presetCombo->lineEdit(), nullptr, this, nullptr);
+  }
   qDeleteAll(children);
 }
 

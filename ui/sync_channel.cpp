@@ -23,6 +23,11 @@ bool SyncChannel::IsOpen() const {
   return !m_closed;
 }
 
+bool SyncChannel::HasPendingCall() const {
+  std::lock_guard lock(m_mutex);
+  return m_busy;
+}
+
 void SyncChannel::CallThunk(GuardThunk guard, void* guardContext, Thunk fn, void* fnContext) {
   if (QThread::currentThread() == thread()) {
     {

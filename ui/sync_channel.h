@@ -47,6 +47,8 @@ class SyncChannel final : public QObject {
   // running on the window's thread (a modal box, say) is waited for.
   void Close();
   bool IsOpen() const;
+  // Whether a call from another thread is waiting for the window's thread.
+  bool HasPendingCall() const;
 
  private:
   using GuardThunk = bool (*)(void*);
