@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <system_error>
@@ -12,15 +13,15 @@ namespace {
 
 constexpr int kSchemaVersion = 1;
 
+// Written out as users will see it with the sqlite3 shell's .schema.
 constexpr const char* kCreateSchema =
-    "CREATE TABLE reg_key   (path TEXT PRIMARY KEY COLLATE NOCASE);"
-    "CREATE TABLE reg_value (key  TEXT NOT NULL COLLATE NOCASE"
-    " REFERENCES reg_key(path) ON DELETE CASCADE,"
-    " name TEXT NOT NULL COLLATE NOCASE,"
-    " type INTEGER NOT NULL,"
-    " data BLOB NOT NULL,"
-    " PRIMARY KEY (key, name));"
-    "PRAGMA user_version = 1;";
+    R"sql(CREATE TABLE reg_key   (path TEXT PRIMARY KEY COLLATE NOCASE);
+CREATE TABLE reg_value (key  TEXT NOT NULL COLLATE NOCASE REFERENCES reg_key(path) ON DELETE CASCADE,
+                        name TEXT NOT NULL COLLATE NOCASE,
+                        type INTEGER NOT NULL,   -- REG_SZ = 1, REG_DWORD = 4
+                        data BLOB NOT NULL,      -- the exact bytes written
+                        PRIMARY KEY (key, name));
+PRAGMA user_version = 1;)sql";
 
 // Subkeys are matched by their path prefix "parent\" (?1, "" for the root), compared the way
 // the path column compares (NOCASE); a direct subkey has no further '\' after the prefix.
@@ -149,7 +150,12 @@ Opened TryOpen(const std::filesystem::path& file, int busyTimeoutMs) {
   rc = QuickCheck(result.db, &verdict);
   if (IsDamageCode(rc)) return fail(Verdict::kDamaged, sqlite3_errstr(rc));
   if (rc != SQLITE_OK) return fail(Verdict::kUnusable, sqlite3_errmsg(result.db));
-  if (verdict != "ok") return fail(Verdict::kDamaged, "its integrity check failed: " + verdict);
+  if (verdict != "ok") {
+    // The report runs over several lines; the message stays one line.
+    std::replace(verdict.begin(), verdict.end(), '\n', ' ');
+    if (verdict.size() > 120) verdict = verdict.substr(0, 120) + "...";
+    return fail(Verdict::kDamaged, "its integrity check failed: " + verdict);
+  }
 
   result.readOnly = sqlite3_db_readonly(result.db, "main") == 1;
   if (version == 0) {
