@@ -191,8 +191,8 @@ TEST_F(SequencerPlayerTest, DefaultCustomMeasurePlaysTwoMeasuresOnTheBeat) {
   std::lock_guard lock(loop);
   ASSERT_GE(owner.played.size(), beatNotes.size());
   for (std::size_t k = 0; k < beatNotes.size(); ++k) {
-    EXPECT_EQ(owner.played[k].note, beatNotes[k]) << "beat " << k;
-    EXPECT_EQ(owner.frames[k], beatNotes[k] == -1 ? 0 : 8) << "beat " << k;
+    EXPECT_EQ(owner.played.at(k).note, beatNotes[k]) << "beat " << k;
+    EXPECT_EQ(owner.frames.at(k), beatNotes[k] == -1 ? 0 : 8) << "beat " << k;
   }
   EXPECT_TRUE(owner.errors.empty());
 }

@@ -87,10 +87,10 @@ TEST_F(SequencerTest, DefaultCustomMeasureLoopsWithVoiceNotesAndSilence) {
   EXPECT_EQ(FirstNotes(), twice);
 
   // Velocity and blink frame come from the beat's voice; silence is (-1, 0, 0).
-  EXPECT_EQ(sink.beats[0], (std::vector<QueuedNote>{{77, 102, 3}}));
-  EXPECT_EQ(sink.beats[1], (std::vector<QueuedNote>{{37, 100, 1}}));
-  EXPECT_EQ(sink.beats[2], (std::vector<QueuedNote>{{36, 101, 2}}));
-  EXPECT_EQ(sink.beats[5], (std::vector<QueuedNote>{{-1, 0, 0}}));
+  EXPECT_EQ(sink.beats.at(0), (std::vector<QueuedNote>{{77, 102, 3}}));
+  EXPECT_EQ(sink.beats.at(1), (std::vector<QueuedNote>{{37, 100, 1}}));
+  EXPECT_EQ(sink.beats.at(2), (std::vector<QueuedNote>{{36, 101, 2}}));
+  EXPECT_EQ(sink.beats.at(5), (std::vector<QueuedNote>{{-1, 0, 0}}));
   EXPECT_EQ(sequencer.CurrentBeat(), 0);
 }
 
@@ -104,12 +104,12 @@ TEST_F(SequencerTest, ChordEntriesInWrittenOrderFirstGivesTheBlinkFrame) {
 
   // Voice 1: note 55, velocity 100, frame 1. With the silent entry first the beat's frame
   // (taken from its first entry by the engine) is 0.
-  EXPECT_EQ(sink.beats[0], (std::vector<QueuedNote>{{-1, 0, 0}, {55, 100, 1}}));
-  EXPECT_EQ(sink.beats[1], (std::vector<QueuedNote>{{55, 100, 1}, {-1, 0, 0}}));
+  EXPECT_EQ(sink.beats.at(0), (std::vector<QueuedNote>{{-1, 0, 0}, {55, 100, 1}}));
+  EXPECT_EQ(sink.beats.at(1), (std::vector<QueuedNote>{{55, 100, 1}, {-1, 0, 0}}));
   // Voices 1..9: notes 55..63, velocities 100..108, frames 1..8 and 8.
   std::vector<QueuedNote> nine;
   for (int n = 1; n <= 9; ++n) nine.push_back({54 + n, 99 + n, std::min(n, 8)});
-  EXPECT_EQ(sink.beats[2], nine);
+  EXPECT_EQ(sink.beats.at(2), nine);
 }
 
 // Every queued beat must add at least one note and at most nine, or the engine's queue would
@@ -118,8 +118,8 @@ TEST_F(SequencerTest, EveryBeatAddsOneBeatOfOneToNineNotes) {
   view.customSelected = true;
   view.customText = "1()0(10)(123456789)()";
   ASSERT_TRUE(sequencer.StartMetronome());
-  EXPECT_EQ(sink.beats.size(), 2u);
-  EXPECT_EQ(sink.beats[1], (std::vector<QueuedNote>{{-1, 0, 0}}));
+  ASSERT_EQ(sink.beats.size(), 2u);
+  EXPECT_EQ(sink.beats.at(1), (std::vector<QueuedNote>{{-1, 0, 0}}));
   for (std::size_t played = 1; played <= 18; ++played) {
     sequencer.OnBeatPlayed();
     ASSERT_EQ(sink.beats.size(), 2 + played);
@@ -127,7 +127,7 @@ TEST_F(SequencerTest, EveryBeatAddsOneBeatOfOneToNineNotes) {
     EXPECT_LE(sink.beats.back().size(), 9u);
   }
   // Six beats per measure, 20 queued: beat 19 is slot 1 again, the empty chord.
-  EXPECT_EQ(sink.beats[19], (std::vector<QueuedNote>{{-1, 0, 0}}));
+  EXPECT_EQ(sink.beats.at(19), (std::vector<QueuedNote>{{-1, 0, 0}}));
 }
 
 TEST_F(SequencerTest, LengthOneOrZeroQueuesSlotZeroEveryBeat) {
@@ -314,8 +314,8 @@ TEST_F(SequencerTest, VoiceChangesAreHeardFromTheNextQueuedBeat) {
   voices().m_blinkSize[0] = 0;
   PlayBeats(1);
   ASSERT_EQ(sink.beats.size(), 3u);
-  EXPECT_EQ(sink.beats[1], (std::vector<QueuedNote>{{37, 100, 1}}));
-  EXPECT_EQ(sink.beats[2], (std::vector<QueuedNote>{{39, 50, 0}}));
+  EXPECT_EQ(sink.beats.at(1), (std::vector<QueuedNote>{{37, 100, 1}}));
+  EXPECT_EQ(sink.beats.at(2), (std::vector<QueuedNote>{{39, 50, 0}}));
 }
 
 // Stored settings are not range-checked when loaded; what reaches the engine must be.
