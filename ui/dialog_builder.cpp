@@ -1,6 +1,7 @@
 #include "ui/dialog_builder.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,6 +38,35 @@ DialogUnits DialogUnitsForFont(const QFont& font) {
   return units;
 }
 
+DialogUnits DialogUnitsFor(const DialogTemplate& dialogTemplate, const QFont& font) {
+  DialogUnits units = DialogUnitsForFont(font);
+  for (const ControlTemplate& control : dialogTemplate.controls) {
+    if (control.cx <= 0 || control.caption == nullptr || control.caption[0] == '\0') continue;
+    const QString caption = QString::fromUtf8(control.caption);
+    std::unique_ptr<QWidget> probe;
+    switch (control.kind) {
+      case ControlKind::kRadioButton:
+        probe = std::make_unique<QRadioButton>(caption);
+        break;
+      case ControlKind::kCheckBox:
+        probe = std::make_unique<QCheckBox>(caption);
+        break;
+      case ControlKind::kStaticText:
+        // Wrapped text flows onto more lines instead; a single word must still fit.
+        if (control.style & kStyleWordWrap) continue;
+        probe = std::make_unique<QLabel>(caption);
+        break;
+      default:
+        continue;  // buttons and frames have room to spare around their captions
+    }
+    probe->setFont(font);
+    const int needed = probe->sizeHint().width();
+    // Smallest base with round(cx × base / 4) ≥ needed.
+    while (units.X(control.cx) < needed) ++units.baseX;
+  }
+  return units;
+}
+
 QWidget* BuiltDialog::Control(int id) const {
   auto it = m_byId.find(id);
   return it == m_byId.end() ? nullptr : it->second;
@@ -67,6 +97,16 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& dialog, QWidget*
     }
     case ControlKind::kGroupBox: {
       auto* box = new QGroupBox(caption, &dialog);
+      // The title sits on the frame's top line, so the frame starts where the template
+      // places it and the controls inside keep clear of it.
+      const int half = QFontMetrics(dialog.font()).height() / 2;
+      box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); "
+                                        "border-radius: 2px; margin-top: %1px; }"
+                                        "QGroupBox::title { subcontrol-origin: margin; "
+                                        "subcontrol-position: top left; left: %2px; "
+                                        "padding: 0 2px; }")
+                             .arg(half)
+                             .arg(units.X(3)));
       box->setAttribute(Qt::WA_TransparentForMouseEvents);
       box->setFocusPolicy(Qt::NoFocus);
       widget = box;

@@ -31,6 +31,12 @@ struct DialogUnits {
 // font's line height.
 DialogUnits DialogUnitsForFont(const QFont& font);
 
+// The base units to lay this template out in with this font: those of the font, widened
+// where a caption would not fit its rectangle. The layout was drawn around one particular
+// font's captions; with a wider font (or a larger check mark) the text must still show in
+// full, so the whole window grows evenly rather than one control overlapping the next.
+DialogUnits DialogUnitsFor(const DialogTemplate& dialogTemplate, const QFont& font);
+
 // The widgets a template became, by control identifier.
 class BuiltDialog {
  public:

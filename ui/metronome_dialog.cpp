@@ -80,7 +80,7 @@ MetronomeDialog::~MetronomeDialog() {
 void MetronomeDialog::Create() {
   const DialogTemplate& dialogTemplate = MainDialogTemplate();
   setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
-  m_controls = BuildDialog(dialogTemplate, *this, DialogUnitsForFont(font()));
+  m_controls = BuildDialog(dialogTemplate, *this, DialogUnitsFor(dialogTemplate, font()));
   BindControls();
   m_mainBlinker->SetSizeSet(1);
   m_bridge.SetMainBlinker(m_mainBlinker);

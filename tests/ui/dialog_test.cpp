@@ -40,7 +40,10 @@ TEST_F(WindowTest, TitleFlagsAndSizeFollowTheTemplate) {
   EXPECT_FALSE(m_dialog->isModal());
   EXPECT_FALSE(m_dialog->windowIcon().isNull());
 
-  const DialogUnits units = DialogUnitsForFont(m_dialog->font());
+  const DialogUnits units = DialogUnitsFor(MainDialogTemplate(), m_dialog->font());
+  const DialogUnits fontUnits = DialogUnitsForFont(m_dialog->font());
+  EXPECT_GE(units.baseX, fontUnits.baseX);
+  EXPECT_EQ(units.baseY, fontUnits.baseY);
   EXPECT_EQ(m_dialog->size(), QSize(units.X(186), units.Y(268)));
   const QRect client = m_dialog->rect();
   for (const ControlTemplate& control : MainDialogTemplate().controls) {
@@ -54,6 +57,21 @@ TEST_F(WindowTest, TitleFlagsAndSizeFollowTheTemplate) {
   // Icon statics take their icon's size plus the sunken edge.
   EXPECT_EQ(m_dialog->MainBlinker()->size(), QSize(36, 36));
   EXPECT_EQ(m_dialog->VoiceBlinker(0)->size(), QSize(20, 20));
+}
+
+TEST_F(WindowTest, CaptionsAreNotClipped) {
+  for (const ControlTemplate& control : MainDialogTemplate().controls) {
+    if (control.kind != ControlKind::kRadioButton && control.kind != ControlKind::kCheckBox &&
+        control.kind != ControlKind::kStaticText) {
+      continue;
+    }
+    QWidget* widget = m_dialog->Control(control.id);
+    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && label->wordWrap()) {
+      EXPECT_LE(label->heightForWidth(label->width()), label->height()) << control.id;
+    } else {
+      EXPECT_LE(widget->sizeHint().width(), widget->width()) << control.id;
+    }
+  }
 }
 
 TEST_F(WindowTest, TabFollowsTheTemplateOrder) {
