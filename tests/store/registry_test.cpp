@@ -22,6 +22,10 @@ struct Backend {
   std::function<std::unique_ptr<Registry>(const std::filesystem::path& folder)> make;
 };
 
+void PrintTo(const Backend& backend, std::ostream* out) {
+  *out << backend.name;
+}
+
 class RegistryTest : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override { m_registry = GetParam().make(m_folder.path()); }
