@@ -80,8 +80,8 @@ std::size_t SoundCache::RetiredCount() const {
 
 void SoundCache::WorkerLoop() {
   // The renderer loads the soundfont here rather than in the constructor, so that creating the
-  // device does not wait for it.
-  std::unique_ptr<NoteRenderer> renderer;
+  // device does not wait for it, but at once, so that the first sound asked for does not.
+  NoteRenderer renderer(m_soundfont);
   std::unique_lock lock(m_mutex);
   for (;;) {
     if (m_retired.empty()) {
@@ -100,8 +100,7 @@ void SoundCache::WorkerLoop() {
     }
     m_rendering = true;
     lock.unlock();
-    if (!renderer) renderer = std::make_unique<NoteRenderer>(m_soundfont);
-    auto sound = std::make_unique<MixerSound>(renderer->Render(request.note, request.velocity));
+    auto sound = std::make_unique<MixerSound>(renderer.Render(request.note, request.velocity));
     lock.lock();
     m_rendering = false;
     m_renders.fetch_add(1);

@@ -1,23 +1,37 @@
 #include "engine/synth/synth_midi_out.h"
 
+#include <dirent.h>
+#include <sched.h>
+#include <time.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <vector>
 
 #include "engine/synth/fluid_setup.h"
+#include "engine/synth/frame_scheduler.h"
+#include "engine/synth/sound_cache.h"
 #include "engine/synth/soundfont_path.h"
 
 namespace ticktavo {
 
 namespace {
 
+std::int64_t MonotonicNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
 // Plays packed short messages on a FluidSynth synthesizer. Channel messages only: system
 // messages mean nothing to a synthesizer without MIDI input.
-MidiResult PlayShortMsg(fluid_synth_t* synth, std::uint32_t message) {
+void PlayShortMsg(fluid_synth_t* synth, std::uint32_t message) {
   const int status = static_cast<int>(message & 0xff);
   const int data1 = static_cast<int>((message >> 8) & 0x7f);
   const int data2 = static_cast<int>((message >> 16) & 0x7f);
-  if (status < 0x80) return kMidiInvalidParam;
   const int channel = status & 0x0f;
   switch (status & 0xf0) {
     case 0x80:
@@ -45,18 +59,89 @@ MidiResult PlayShortMsg(fluid_synth_t* synth, std::uint32_t message) {
     default:
       break;
   }
-  return kMidiOk;
 }
 
-class SynthMidiOut final : public MidiOut {
+// The threads of this process, by kernel id.
+std::vector<pid_t> ThreadIds() {
+  std::vector<pid_t> ids;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (const dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] != '.') ids.push_back(static_cast<pid_t>(std::atoi(entry->d_name)));
+    }
+    closedir(dir);
+  }
+  return ids;
+}
+
+// Real-time priority of the audio threads: FluidSynth's own default for its audio thread, above
+// the timing thread's, since an audio period missed is heard as a gap.
+constexpr int kAudioThreadPriority = 60;
+
+// FluidSynth gives its audio thread real-time scheduling, but the sound server's client library
+// does its work in threads of its own (PulseAudio's "threaded-ml" wakes the writer each period);
+// under load a normal-priority thread there stalls the stream for tens of milliseconds. Every
+// thread the audio driver started gets the audio threads' priority when the system allows it;
+// without the privilege they stay as they are.
+void RaiseAudioThreads(const std::vector<pid_t>& before) {
+  sched_param param{};
+  param.sched_priority = kAudioThreadPriority;
+  for (pid_t id : ThreadIds()) {
+    if (std::find(before.begin(), before.end(), id) == before.end()) {
+      sched_setscheduler(id, SCHED_FIFO, &param);
+    }
+  }
+}
+
+// Frames per period and the fixed latency for each audio driver, found with the audio benchmark
+// as the smallest that give no underrun and no late note, idle and with both cores busy.
+struct DriverTiming {
+  const char* driver;
+  int periodSize;
+  int periods;
+  double latencyMs;
+};
+constexpr DriverTiming kDriverTimings[] = {
+    {"pulseaudio", 512, 2, 25.0},
+    {"jack", 0, 0, 12.0},  // JACK decides the period itself
+    {"alsa", 256, 3, 15.0},
+    {"sdl2", 512, 2, 30.0},
+};
+
+constexpr DriverTiming kFluidDefaults = {"", 0, 0, 0.0};
+
+const DriverTiming& TimingFor(const std::string& driver) {
+  for (const DriverTiming& t : kDriverTimings) {
+    if (driver == t.driver) return t;
+  }
+  return kDriverTimings[0];
+}
+
+// The live synthesizer of the exact-frame output: FluidSynth, driven from the audio callback.
+class FluidLiveSynth final : public LiveSynth {
  public:
-  explicit SynthMidiOut(SynthOptions options) : m_options(std::move(options)) {
+  explicit FluidLiveSynth(fluid_synth_t* synth) : m_synth(synth) {}
+  void Send(std::uint32_t message) override { PlayShortMsg(m_synth, message); }
+  void Render(int frames, float* left, float* right) override {
+    // Idle most of the time: every percussion note comes from the cache.
+    if (fluid_synth_get_active_voice_count(m_synth) == 0) return;
+    float* out[2] = {left, right};
+    fluid_synth_process(m_synth, frames, 0, nullptr, 2, out);
+  }
+  void Silence() override { fluid_synth_all_sounds_off(m_synth, -1); }
+
+ private:
+  fluid_synth_t* m_synth;
+};
+
+class SynthDevice final : public SynthMidiOut {
+ public:
+  explicit SynthDevice(SynthOptions options) : m_options(std::move(options)) {
     m_soundfont = FindSoundfont(m_options.soundfont);
     // Open now so the stream is warm when the player opens the device.
     if (!m_soundfont.empty()) m_openResult = StartStream();
   }
 
-  ~SynthMidiOut() override { StopStream(); }
+  ~SynthDevice() override { StopStream(); }
 
   unsigned GetNumDevs() override { return m_soundfont.empty() ? 0u : 1u; }
 
@@ -66,41 +151,82 @@ class SynthMidiOut final : public MidiOut {
     if (m_open.load()) return kMidiAllocated;
     // A stream that could not start at construction (no sound server yet) is tried again.
     if (!m_driver) m_openResult = StartStream();
-    m_open.store(m_openResult == kMidiOk);
+    m_open.store(m_openResult == kMidiOk, std::memory_order_release);
     return m_openResult;
   }
 
+  // Timing thread. Exact-frame output: stamps the message and queues it for the audio callback,
+  // never locking, allocating or waiting.
   MidiResult ShortMsg(std::uint32_t message) override {
+    const std::int64_t now = MonotonicNs();
     if (!m_open.load(std::memory_order_acquire)) return kMidiError;
-    return PlayShortMsg(m_synth.get(), message);
+    if ((message & 0x80) == 0) return kMidiInvalidParam;  // no status byte
+    if (m_scheduler) {
+      // A full ring means the audio callback has not run for seconds: the stream is dead.
+      return m_scheduler->Post(now, message) ? kMidiOk : kMidiError;
+    }
+    PlayShortMsg(m_synth.get(), message);
+    return kMidiOk;
   }
 
   MidiResult Reset() override {
+    const std::int64_t now = MonotonicNs();
     if (!m_open.load(std::memory_order_acquire)) return kMidiError;
-    fluid_synth_all_sounds_off(m_synth.get(), -1);
+    Silence(now);
     return kMidiOk;
   }
 
   // The stream keeps running after Close: the timing thread may still be finishing a send while
-  // the player closes the device, so the synthesizer lives as long as this object, and a later
-  // Open finds the stream warm.
+  // the player closes the device, so everything lives as long as this object, and a later Open
+  // finds the stream warm.
   MidiResult Close() override {
     std::lock_guard lock(m_mutex);
     if (!m_open.exchange(false)) return kMidiError;
-    fluid_synth_all_sounds_off(m_synth.get(), -1);
+    Silence(MonotonicNs());
     return kMidiOk;
   }
 
+  void Prepare(int note, int velocity) override {
+    if (m_cache) m_cache->Request(note, velocity);
+  }
+
+  SynthStats Stats() const override {
+    SynthStats stats;
+    stats.driver = m_driverName;
+    stats.periodSize = m_periodSize;
+    if (m_scheduler) {
+      const SchedulerStats s = m_scheduler->Stats();
+      stats.latencyMs = static_cast<double>(m_scheduler->LatencyNs()) / 1e6;
+      stats.callbacks = s.callbacks;
+      stats.late = s.late;
+      stats.fallbacks = s.fallbacks;
+      stats.dropped = s.dropped;
+      stats.streamJumps = s.reseeds;
+    }
+    return stats;
+  }
+
  private:
+  static int AudioCallback(void* data, int len, int /*nfx*/, float* /*fx*/[], int nout,
+                           float* out[]) {
+    auto* self = static_cast<SynthDevice*>(data);
+    if (nout < 2 || len <= 0) return FLUID_OK;
+    self->m_scheduler->Process(MonotonicNs(), len, out[0], out[1]);
+    return FLUID_OK;
+  }
+
+  void Silence(std::int64_t now) {
+    if (m_scheduler) {
+      m_scheduler->RequestReset(now);
+    } else {
+      fluid_synth_all_sounds_off(m_synth.get(), -1);
+    }
+  }
+
   MidiResult StartStream() {
+    StopStream();
     m_settings = NewSynthSettings();
     if (!m_settings) return kMidiNoMemory;
-    if (m_options.periodSize > 0) {
-      fluid_settings_setint(m_settings.get(), "audio.period-size", m_options.periodSize);
-    }
-    if (m_options.periods > 0) {
-      fluid_settings_setint(m_settings.get(), "audio.periods", m_options.periods);
-    }
     m_synth.reset(new_fluid_synth(m_settings.get()));
     if (!m_synth) return kMidiNoMemory;
     if (fluid_synth_sfload(m_synth.get(), m_soundfont.c_str(), 1) == FLUID_FAILED) {
@@ -108,23 +234,55 @@ class SynthMidiOut final : public MidiOut {
       m_synth.reset();
       return kMidiError;
     }
+    const bool exact = m_options.output == SynthOutput::kExactFrame;
+    if (exact) {
+      m_cache = std::make_unique<SoundCache>(m_soundfont);
+      m_live = std::make_unique<FluidLiveSynth>(m_synth.get());
+    }
     FluidErrorCollector errors;
     for (const std::string& driver : m_options.drivers) {
+      // FluidSynth's own driver keeps FluidSynth's defaults unless told otherwise.
+      const DriverTiming& timing = exact ? TimingFor(driver) : kFluidDefaults;
+      const int periodSize = m_options.periodSize > 0 ? m_options.periodSize : timing.periodSize;
+      const int periods = m_options.periods > 0 ? m_options.periods : timing.periods;
+      if (periodSize > 0) fluid_settings_setint(m_settings.get(), "audio.period-size", periodSize);
+      if (periods > 0) fluid_settings_setint(m_settings.get(), "audio.periods", periods);
       fluid_settings_setstr(m_settings.get(), "audio.driver", driver.c_str());
-      m_driver.reset(new_fluid_audio_driver(m_settings.get(), m_synth.get()));
-      if (m_driver) return kMidiOk;
+      // Under JACK, connect to the system's playback ports as every other audio program does.
+      fluid_settings_setint(m_settings.get(), "audio.jack.autoconnect", 1);
+      const std::vector<pid_t> threadsBefore = ThreadIds();
+      if (exact) {
+        const double latencyMs = m_options.latencyMs > 0 ? m_options.latencyMs : timing.latencyMs;
+        m_scheduler = std::make_unique<FrameScheduler>(*m_cache, *m_live, kSynthSampleRate,
+                                                       static_cast<std::int64_t>(latencyMs * 1e6));
+        m_driver.reset(new_fluid_audio_driver2(m_settings.get(), AudioCallback, this));
+      } else {
+        m_driver.reset(new_fluid_audio_driver(m_settings.get(), m_synth.get()));
+      }
+      if (m_driver) {
+        RaiseAudioThreads(threadsBefore);
+        m_driverName = driver;
+        fluid_settings_getint(m_settings.get(), "audio.period-size", &m_periodSize);
+        return kMidiOk;
+      }
+      m_scheduler.reset();
     }
     std::fprintf(stderr, "ticktavo: no audio output could be started%s%s\n",
                  errors.Text().empty() ? "" : ":\n", errors.Text().c_str());
-    m_synth.reset();
+    StopStream();
     return kMidiNoDevice;
   }
 
   void StopStream() {
-    // The driver goes first: its thread renders from the synthesizer.
+    // The driver goes first: its thread runs the callback that uses everything else. The
+    // scheduler's mixer holds sounds of the cache, so it goes before the cache.
     m_driver.reset();
+    m_scheduler.reset();
+    m_live.reset();
+    m_cache.reset();
     m_synth.reset();
     m_settings.reset();
+    m_driverName.clear();
   }
 
   SynthOptions m_options;
@@ -132,21 +290,26 @@ class SynthMidiOut final : public MidiOut {
   std::mutex m_mutex;  // Open and Close against each other; never taken by ShortMsg
   MidiResult m_openResult = kMidiBadDeviceId;
   std::atomic<bool> m_open{false};
+  std::string m_driverName;
+  int m_periodSize = 0;
   FluidSettingsPtr m_settings;
   FluidSynthPtr m_synth;
+  std::unique_ptr<SoundCache> m_cache;
+  std::unique_ptr<FluidLiveSynth> m_live;
+  std::unique_ptr<FrameScheduler> m_scheduler;
   FluidDriverPtr m_driver;
 };
 
 }  // namespace
 
+std::unique_ptr<SynthMidiOut> CreateSynthDevice(const SynthOptions& options) {
+  return std::make_unique<SynthDevice>(options);
+}
+
 std::unique_ptr<MidiOut> CreateSynthMidiOut(const std::string& soundfont) {
   SynthOptions options;
   options.soundfont = soundfont;
-  return CreateSynthMidiOut(options);
-}
-
-std::unique_ptr<MidiOut> CreateSynthMidiOut(const SynthOptions& options) {
-  return std::make_unique<SynthMidiOut>(options);
+  return CreateSynthDevice(options);
 }
 
 }  // namespace ticktavo

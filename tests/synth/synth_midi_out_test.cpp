@@ -26,24 +26,31 @@ TEST(SynthMidiOut, NoSoundfontMeansNoDevice) {
   EXPECT_NE(device->ShortMsg(NoteOnMessage(76, 127)), kMidiOk);
 }
 
-TEST(SynthMidiOut, AudioOutputThatCannotStartIsNoDevice) {
+class SynthOutputs : public ::testing::TestWithParam<SynthOutput> {};
+
+TEST_P(SynthOutputs, AudioOutputThatCannotStartIsNoDevice) {
   SynthOptions options;
   options.soundfont = kSystemSoundfont;
+  options.output = GetParam();
   options.drivers = {"no-such-audio-driver"};
-  auto device = CreateSynthMidiOut(options);
+  auto device = CreateSynthDevice(options);
   EXPECT_EQ(device->GetNumDevs(), 1u);
   EXPECT_EQ(device->Open(), kMidiNoDevice);
   // Not open: sends fail instead of reaching a synthesizer that is not there.
   EXPECT_NE(device->ShortMsg(NoteOnMessage(76, 127)), kMidiOk);
   EXPECT_NE(device->Close(), kMidiOk);
+  EXPECT_EQ(device->Stats().driver, "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Outputs, SynthOutputs,
+                         ::testing::Values(SynthOutput::kExactFrame, SynthOutput::kFluidDriver));
 
 TEST(SynthMidiOut, UnloadableSoundfontIsAnInitialisationError) {
   // A readable file that is no soundfont: found, so there is a device, but it cannot open.
   SynthOptions options;
   options.soundfont = "/etc/hostname";
   options.drivers = {"no-such-audio-driver"};
-  auto device = CreateSynthMidiOut(options);
+  auto device = CreateSynthDevice(options);
   EXPECT_EQ(device->GetNumDevs(), 1u);
   EXPECT_EQ(device->Open(), kMidiError);
 }
