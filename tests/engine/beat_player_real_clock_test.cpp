@@ -10,6 +10,18 @@
 namespace ticktavo::testing {
 namespace {
 
+TEST(MonotonicClockTest, CountsNanosecondsAndNeverWakesEarly) {
+  MonotonicClock clock;
+  EXPECT_EQ(clock.Frequency(), 1'000'000'000);
+  const std::int64_t before = clock.Now();
+  clock.Sleep(2);
+  const std::int64_t after = clock.Now();
+  // An absolute deadline on the same clock: the sleep can end late, never early.
+  EXPECT_GE(after - before, 2'000'000);
+  clock.Sleep(0);  // nothing to wait for
+  EXPECT_GE(clock.Now(), after);
+}
+
 TEST(BeatPlayerRealClockTest, PlaysQueuedBeatsInOrderAndNeverEarly) {
   MonotonicClock clock;
   RecordingMidiOut midi;
