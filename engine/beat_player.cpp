@@ -316,7 +316,7 @@ bool BeatPlayer::ReportError(std::string_view text) {
 std::int64_t BeatPlayer::TimingThreadCpuNanoseconds() const {
   if (!m_thread.joinable()) return 0;
   clockid_t cpuClock{};
-  // NOLINTNEXTLINE: native_handle is const-incorrect in the standard library.
+  // std::thread::native_handle is not const, though it changes nothing.
   if (pthread_getcpuclockid(const_cast<std::thread&>(m_thread).native_handle(), &cpuClock) != 0)
     return 0;
   timespec ts{};

@@ -122,8 +122,9 @@ class BeatPlayer final : public BeatSink {
   // CPU time the timing thread has used so far, in nanoseconds (0 without a thread).
   std::int64_t TimingThreadCpuNanoseconds() const;
 
-  // Waits until the timing thread is held by a Stop, or has finished, or timeout passes.
-  // Returns whether it is held or finished.
+  // Waits until the timing thread is held by a Stop (waiting for a Resume that has not come) or
+  // has finished, or timeout passes. Returns whether it is held or finished. A player without a
+  // thread counts as finished.
   bool WaitUntilHeld(std::chrono::milliseconds timeout) const;
 
  private:
