@@ -159,29 +159,31 @@ Opened TryOpen(const std::filesystem::path& file, int busyTimeoutMs) {
 
   result.readOnly = sqlite3_db_readonly(result.db, "main") == 1;
   if (version == 0) {
-    long long tables = 0;
-    rc = QueryInt(result.db, "SELECT count(*) FROM sqlite_master", &tables);
-    if (rc != SQLITE_OK) return fail(Verdict::kUnusable, sqlite3_errmsg(result.db));
-    if (tables != 0) return fail(Verdict::kDamaged, "it is not a settings file");
     if (result.readOnly) return fail(Verdict::kUnusable, "it is empty and read-only");
-    // A new file. Another copy starting at the same moment may get there first: the write
-    // lock orders the two, and the loser finds the schema in place.
+    // Looks new. Another copy starting at the same moment may be creating it: the write
+    // lock orders the two, and whoever comes second finds the schema in place. Only a file
+    // that has tables but no version is someone else's database.
     rc = Exec(result.db, "BEGIN IMMEDIATE");
-    if (rc == SQLITE_OK) {
-      rc = QueryInt(result.db, "PRAGMA user_version", &version);
-      if (rc == SQLITE_OK && version == 0) rc = Exec(result.db, kCreateSchema);
-      if (rc == SQLITE_OK) {
-        rc = Exec(result.db, "COMMIT");
-      } else {
-        Exec(result.db, "ROLLBACK");
+    if (rc != SQLITE_OK) return fail(Verdict::kUnusable, sqlite3_errmsg(result.db));
+    long long tables = 0;
+    rc = QueryInt(result.db, "PRAGMA user_version", &version);
+    if (rc == SQLITE_OK && version == 0) {
+      rc = QueryInt(result.db, "SELECT count(*) FROM sqlite_master", &tables);
+      if (rc == SQLITE_OK && tables == 0) {
+        rc = Exec(result.db, kCreateSchema);
+        version = kSchemaVersion;
       }
     }
-    if (rc != SQLITE_OK) return fail(Verdict::kUnusable, sqlite3_errmsg(result.db));
-    version = kSchemaVersion;
+    if (rc == SQLITE_OK) rc = Exec(result.db, "COMMIT");
+    if (rc != SQLITE_OK) {
+      Exec(result.db, "ROLLBACK");
+      return fail(Verdict::kUnusable, sqlite3_errmsg(result.db));
+    }
+    if (version == 0) return fail(Verdict::kDamaged, "it is not a settings file");
   }
   if (version > kSchemaVersion || version < 0) {
-    return fail(Verdict::kUnusable,
-                "a newer version of the program wrote it (format " + std::to_string(version) + ")");
+    return fail(Verdict::kUnusable, "its format " + std::to_string(version) +
+                                        " is not one this version of the program knows");
   }
   result.verdict = Verdict::kUsable;
   return result;
