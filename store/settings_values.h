@@ -40,10 +40,9 @@ inline constexpr std::string_view kDefaultCustomMeasure = "31212012121";
 inline constexpr bool kDefaultBlinking = true;
 inline constexpr int kDefaultPresetPosition = 0;
 
-// Ranges the loader holds stored values to, so that nothing read from the file can index
-// past a table or reach the engine out of range.
-inline constexpr int kMaxVolume = 127;
-inline constexpr int kMaxBlinkSize = 8;
+// The loader holds stored volumes and blink sizes to the sequencer's ranges (kMaxVolume,
+// kMaxBlinkFrame in rhythm/sequencer.h), so nothing read from the file can index past a
+// table or reach the engine out of range.
 
 // Read buffers: the longest custom measure text that can be read back is 1000 characters
 // (a longer one keeps the default); preset names are listed through a buffer of the same

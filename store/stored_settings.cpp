@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "rhythm/sequencer.h"
 #include "store/key_path_registry.h"
 
 namespace ticktavo {
@@ -98,7 +99,7 @@ Settings ReadSettings(Registry& registry, Registry::Key key, const Settings& def
                    0, kMaxVolume);
     s.blinkSize[v] = std::clamp(
         ReadDword(registry, key, VoiceValueName(kBlinkerValueTemplate, n), s.blinkSize[v]), 0,
-        kMaxBlinkSize);
+        kMaxBlinkFrame);
   }
   s.customMeasure = ReadCustomMeasure(registry, key, s.customMeasure);
   s.style = ReadDword(registry, key, kMetronomeStyleValue, s.style);
