@@ -29,7 +29,7 @@ struct Arguments {
   int beats = 40;
   int note = 76;  // high wood block
   int velocity = 127;
-  int warmupMs = 2500;
+  int warmupMs = 4000;
   std::string pulseLog;  // PulseAudio's debug log, to count underruns
 };
 
@@ -168,6 +168,9 @@ int Run(const Arguments& args) {
   const std::int64_t timingStart = player.TimingThreadCpuNanoseconds();
   player.Resume();
   const bool ok = owner.WaitForAll();
+  // The last beat sounds L after its send; stopping sooner would drop it, as a reset drops
+  // everything not yet sounded.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   player.Stop();
   // Let the last beat ring out before the books are closed.
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
@@ -191,6 +194,7 @@ int Run(const Arguments& args) {
               static_cast<unsigned long long>(after.fallbacks - before.fallbacks));
   std::printf("stream_jumps=%llu\n",
               static_cast<unsigned long long>(after.streamJumps - before.streamJumps));
+  std::printf("clock_rate_hz=%.2f\n", after.framesPerSecond);
   if (underrunsBefore >= 0) std::printf("underruns=%d\n", underrunsAfter - underrunsBefore);
   std::printf("cpu_process_pct=%.2f\n", pct(cpu));
   std::printf("cpu_timing_thread_pct=%.2f\n", pct(timing));

@@ -46,6 +46,8 @@ SchedulerStats FrameScheduler::Stats() const {
   s.dropped = m_dropped.load(std::memory_order_relaxed);
   s.reseeds = m_reseeds.load(std::memory_order_relaxed);
   s.stolen = m_stolen.load(std::memory_order_relaxed);
+  s.framesPerSecond = m_framesPerSecond.load(std::memory_order_relaxed);
+  s.periodFrames = m_periodFrames.load(std::memory_order_relaxed);
   return s;
 }
 
@@ -148,6 +150,8 @@ void FrameScheduler::Process(std::int64_t nowNs, int frames, float* left, float*
   }
   m_frame = blockEnd;
   m_stolen.store(m_mixer.StolenVoices(), std::memory_order_relaxed);
+  m_framesPerSecond.store(m_loop.FramesPerSecond(), std::memory_order_relaxed);
+  m_periodFrames.store(frames, std::memory_order_relaxed);
   Bump(m_callbacks);
   m_cache.LeaveCallback();
 }

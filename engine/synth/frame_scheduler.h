@@ -26,12 +26,14 @@ class LiveSynth {
 // What the audio callback has seen, for the benchmark and for diagnosis.
 struct SchedulerStats {
   std::uint64_t callbacks = 0;
-  std::uint64_t events = 0;     // messages taken from the ring
-  std::uint64_t late = 0;       // events whose frame had been rendered before they arrived
-  std::uint64_t fallbacks = 0;  // note-ons played by the live synthesizer for want of a sound
-  std::uint64_t dropped = 0;    // events dropped by a reset
-  std::uint64_t reseeds = 0;    // the stream's clock line re-seeded (stall, underrun)
-  std::uint64_t stolen = 0;     // mixer voices given up for new notes
+  std::uint64_t events = 0;      // messages taken from the ring
+  std::uint64_t late = 0;        // events whose frame had been rendered before they arrived
+  std::uint64_t fallbacks = 0;   // note-ons played by the live synthesizer for want of a sound
+  std::uint64_t dropped = 0;     // events dropped by a reset
+  std::uint64_t reseeds = 0;     // the stream's clock line re-seeded (stall, underrun)
+  std::uint64_t stolen = 0;      // mixer voices given up for new notes
+  double framesPerSecond = 0.0;  // the stream's rate in CLOCK_MONOTONIC seconds, as estimated
+  int periodFrames = 0;          // frames asked for by the last callback
 };
 
 // Places each message on the audio frame that corresponds to the moment it was sent plus a
@@ -104,6 +106,8 @@ class FrameScheduler {
 
   std::atomic<std::uint64_t> m_callbacks{0}, m_events{0}, m_late{0}, m_fallbacks{0}, m_dropped{0},
       m_reseeds{0}, m_stolen{0};
+  std::atomic<double> m_framesPerSecond{0.0};
+  std::atomic<int> m_periodFrames{0};
 };
 
 }  // namespace ticktavo

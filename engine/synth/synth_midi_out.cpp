@@ -202,6 +202,9 @@ class SynthDevice final : public SynthMidiOut {
       stats.fallbacks = s.fallbacks;
       stats.dropped = s.dropped;
       stats.streamJumps = s.reseeds;
+      stats.framesPerSecond = s.framesPerSecond;
+      // What the driver really asks for (JACK decides its period itself).
+      if (s.periodFrames > 0) stats.periodSize = s.periodFrames;
     }
     return stats;
   }

@@ -44,6 +44,7 @@ struct SynthStats {
   std::uint64_t fallbacks = 0;    // notes played by the live synthesizer for want of a sound
   std::uint64_t dropped = 0;      // notes dropped by a reset before they sounded
   std::uint64_t streamJumps = 0;  // stalls of the audio stream (underruns, restarts)
+  double framesPerSecond = 0.0;   // the sound card's rate as the clock loop estimates it
 };
 
 // The default device: an embedded General MIDI synthesizer playing through the system's audio.
