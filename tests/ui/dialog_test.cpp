@@ -232,6 +232,27 @@ TEST_F(WindowTest, ClosingWhilePlayingLeavesTheEngineToTheEnd) {
   EXPECT_EQ(m_midi.Count(RecordingMidiOut::Op::kClose), 1);
 }
 
+TEST_F(WindowTest, SendErrorFromTheTimingThreadIsShownOverTheWindow) {
+  m_midi.FailShortMsg(1, kMidiError);  // the second beat cannot be sent
+  SeenBox box;
+  AnswerNextBox(box);
+  m_dialog->TogglePlay();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return box.seen; }, 10000));
+  EXPECT_EQ(box.title, QStringLiteral("Midi Error"));
+  EXPECT_EQ(box.text, QStringLiteral("Error sending Midi message to device"));
+  EXPECT_TRUE(box.critical);
+  EXPECT_EQ(box.parent, m_dialog.get());
+  // The engine stopped itself; the window learns of it only when the user presses Stop.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_dialog->Player().Running(); }, 10000));
+  EXPECT_TRUE(m_dialog->IsPlaying());
+  EXPECT_EQ(m_dialog->PlayButton()->text(), QStringLiteral("Sto&p"));
+  m_dialog->TogglePlay();
+  // And the next start plays again.
+  m_dialog->TogglePlay();
+  EXPECT_TRUE(WaitForNotes(3));
+  m_dialog->TogglePlay();
+}
+
 TEST(WindowStartUp, DeviceErrorIsShownBeforeTheWindowWithoutOwner) {
   MonotonicClock clock;
   RecordingMidiOut midi(0);  // no device at all

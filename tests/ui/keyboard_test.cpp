@@ -37,6 +37,18 @@ TEST_F(KeyboardTest, EnterInThePresetNameTogglesPlayAndSavesNothing) {
   EXPECT_EQ(presets->currentText(), QStringLiteral("Waltz"));
 }
 
+TEST_F(KeyboardTest, SaveIsEnabledExactlyWhileANameIsTyped) {
+  QComboBox* presets = m_dialog->PresetCombo();
+  presets->setFocus();
+  QTest::keyClicks(presets->lineEdit(), QStringLiteral("A"));
+  EXPECT_TRUE(m_dialog->SaveButton()->isEnabled());
+  QTest::keyClick(presets->lineEdit(), Qt::Key_Backspace);
+  EXPECT_FALSE(m_dialog->SaveButton()->isEnabled());
+  // A changed setting takes the default look away again.
+  QTest::keyClick(presets->lineEdit(), Qt::Key_C, Qt::AltModifier);
+  EXPECT_FALSE(m_dialog->SaveButton()->isDefault());
+}
+
 TEST_F(KeyboardTest, EnterTogglesPlayFromEveryControl) {
   const DialogTemplate& dialogTemplate = MainDialogTemplate();
   int tried = 0;
