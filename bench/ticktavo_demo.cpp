@@ -69,7 +69,12 @@ int main(int argc, char** argv) {
   ConsoleOwner owner;
   BeatPlayer player(owner, clock, *device);
   owner.Attach(&player);
-  if (!player.DeviceOpen()) return 1;
+  if (!player.DeviceOpen()) {
+    std::fprintf(stderr,
+                 "No sound device. TICKTAVO_MIDI=log:/tmp/ticktavo.log shows the beats in a file "
+                 "instead.\n");
+    return 1;
+  }
 
   // A fresh audio stream may swallow its first moments; give it a second, as a user would
   // before pressing Play.
