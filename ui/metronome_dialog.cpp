@@ -219,6 +219,8 @@ void MetronomeDialog::FillInstrumentCombos() {
     const QString text = FromUtf8(name);
     for (QComboBox* combo : m_instrumentCombo) combo->addItem(text);
   }
+  // A list shows no choice until one is made or loaded (Qt would pick the first row).
+  for (QComboBox* combo : m_instrumentCombo) combo->setCurrentIndex(-1);
 }
 
 // --- Closing ---

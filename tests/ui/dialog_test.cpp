@@ -253,6 +253,27 @@ TEST_F(WindowTest, SendErrorFromTheTimingThreadIsShownOverTheWindow) {
   m_dialog->TogglePlay();
 }
 
+TEST(WindowStartUp, NothingLoadedLeavesTheTemplatesInitialState) {
+  MonotonicClock clock;
+  RecordingMidiOut midi;
+  NoSettings settings;
+  MetronomeDialog dialog(clock, midi, settings);
+  dialog.Create();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  for (int n = 0; n < kVoiceCount; ++n) {
+    EXPECT_EQ(dialog.InstrumentCombo(n)->count(), 47);
+    EXPECT_EQ(dialog.InstrumentCombo(n)->currentIndex(), -1);  // no row chosen yet
+  }
+  EXPECT_FALSE(dialog.StraightRadio()->isChecked());
+  EXPECT_FALSE(dialog.BeatsEdit()->isEnabled());
+  EXPECT_FALSE(dialog.CustomMeasureEdit()->isEnabled());
+  EXPECT_TRUE(dialog.PlayButton()->isEnabled());
+  EXPECT_EQ(dialog.PlayButton()->text(), QStringLiteral("&Play"));
+  EXPECT_EQ(dialog.MainBlinker()->Frame(), 0);
+  EXPECT_EQ(QApplication::focusWidget(), dialog.StraightRadio());
+}
+
 TEST(WindowStartUp, DeviceErrorIsShownBeforeTheWindowWithoutOwner) {
   MonotonicClock clock;
   RecordingMidiOut midi(0);  // no device at all

@@ -63,17 +63,16 @@ std::string KeyPath(std::string_view preset) {
 void SettingsDialogTest::StoreDwords(std::string_view preset,
                                      std::vector<std::pair<std::string, int>> values) {
   Registry::Key key = 0;
-  ASSERT_EQ(m_registry->CreateKey(Registry::kCurrentUser, KeyPath(preset), RegAccess::kReadWrite,
-                                  &key),
-            RegResult::kSuccess);
+  ASSERT_EQ(
+      m_registry->CreateKey(Registry::kCurrentUser, KeyPath(preset), RegAccess::kReadWrite, &key),
+      RegResult::kSuccess);
   for (const auto& [name, value] : values) {
     EXPECT_EQ(WriteDword(*m_registry, key, name, value), RegResult::kSuccess) << name;
   }
   m_registry->CloseKey(key);
 }
 
-int SettingsDialogTest::StoredDword(std::string_view preset, std::string_view name,
-                                    int fallback) {
+int SettingsDialogTest::StoredDword(std::string_view preset, std::string_view name, int fallback) {
   Registry::Key key = 0;
   if (m_registry->OpenKey(Registry::kCurrentUser, KeyPath(preset), RegAccess::kRead, &key) !=
       RegResult::kSuccess) {
