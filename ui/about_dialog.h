@@ -3,8 +3,8 @@
 #include <functional>
 
 #include <QDialog>
-#include <QString>
 #include <QPointer>
+#include <QString>
 #include <QUrl>
 
 #include "res/resource_ids.h"

@@ -5,6 +5,8 @@
 #include <QEvent>
 #include <QWidget>
 
+#include "res/resource_ids.h"
+
 namespace ticktavo {
 
 int WindowSizer::s_prevClientHeight = 0;
@@ -180,6 +182,22 @@ bool WindowSizer::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QObject::eventFilter(watched, event);
+}
+
+WindowSizer::Controls FoldingControlsById(const std::function<QWidget*(int id)>& controlById) {
+  WindowSizer::Controls controls;
+  for (int n = 0; n < kFoldingRows; ++n) {
+    controls.rows[static_cast<std::size_t>(n)] = {
+        controlById(kIdVoiceLabel[n]), controlById(kIdVoiceInstrument[n]),
+        controlById(kIdVoiceVolume[n]), controlById(kIdVoiceBlinkSize[n]),
+        controlById(kIdVoiceBlinker[n])};
+  }
+  controls.header = {controlById(kIdVolumeHeading), controlById(kIdVoicesHeading),
+                     controlById(kIdBlink)};
+  controls.help = {controlById(kIdHelpText), controlById(kIdHelpFrame)};
+  for (std::size_t k = 0; k < kAnchorCount; ++k)
+    controls.anchors[k] = controlById(kAnchoredControlIds[k]);
+  return controls;
 }
 
 }  // namespace ticktavo

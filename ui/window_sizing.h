@@ -55,8 +55,8 @@ struct SizingLayout {
   int m_bottomReserve = 0;  // bottom band held by the anchored controls, plus 1
   int m_fullHeight = 0;     // outer height at capture
   int m_minHeight = kMinWindowHeight;
-  int m_fullWidth = 0;  // outer width at capture
-  int m_rowPitch = 0;   // distance between two voice rows
+  int m_fullWidth = 0;                             // outer width at capture
+  int m_rowPitch = 0;                              // distance between two voice rows
   std::array<int, kAnchorCount> m_anchorBottom{};  // client bottom up to the control's top
   std::array<int, kAnchorCount> m_anchorLeft{};
   std::array<int, kAnchorCount> m_anchorWidth{};
@@ -149,5 +149,8 @@ class WindowSizer final : public QObject {
 
   static int s_prevClientHeight;
 };
+
+// The main window's folding controls, looked up by their identifiers.
+WindowSizer::Controls FoldingControlsById(const std::function<QWidget*(int id)>& controlById);
 
 }  // namespace ticktavo

@@ -1,0 +1,35 @@
+# Desktop integration: the user guide written from the README at build time, the desktop
+# entry, the application icon in the hicolor theme, and where each is installed. Included from
+# res/CMakeLists.txt, whose library finds the guide at run time (res/user_guide.cpp).
+include(GNUInstallDirs)
+get_filename_component(TICKTAVO_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+set(TICKTAVO_GUIDE_INSTALL_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ticktavo)
+set(TICKTAVO_BUILD_GUIDE ${CMAKE_BINARY_DIR}/guide/guide.html)
+
+add_custom_command(
+  OUTPUT ${TICKTAVO_BUILD_GUIDE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/guide
+  COMMAND Python3::Interpreter ${TICKTAVO_ROOT}/scripts/readme_to_html.py
+          ${TICKTAVO_ROOT}/README.md ${TICKTAVO_BUILD_GUIDE}
+  DEPENDS ${TICKTAVO_ROOT}/README.md ${TICKTAVO_ROOT}/scripts/readme_to_html.py
+  COMMENT "Writing the user guide from the README"
+  VERBATIM)
+add_custom_target(user_guide ALL DEPENDS ${TICKTAVO_BUILD_GUIDE})
+
+# The program finds the installed guide relative to its own folder, so an installed tree can
+# be moved (or installed with a --prefix other than the configured one) and still find it.
+file(RELATIVE_PATH TICKTAVO_GUIDE_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_DATAROOTDIR}/doc/ticktavo/guide.html)
+
+install(FILES ${TICKTAVO_BUILD_GUIDE} DESTINATION ${TICKTAVO_GUIDE_INSTALL_DIR})
+install(FILES ${TICKTAVO_ROOT}/res/ticktavo.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${TICKTAVO_ROOT}/res/icons/ticktavo.svg
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+foreach(size 16 24 32 48 64 128 256)
+  install(FILES ${TICKTAVO_ROOT}/res/icons/ticktavo-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps
+          RENAME ticktavo.png)
+endforeach()
