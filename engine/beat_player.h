@@ -49,9 +49,9 @@ std::string OpenErrorMessage(MidiResult result);
 // waits for the timing thread: it posts a hold that the thread obeys at its next check, so a
 // Stop made while the thread is inside the owner's BeatPlayed cannot deadlock.
 //
-// The player does not own the owner, the clock or the device; they must outlive it. The owner's
-// calls must return at once once its window is gone (the player may still fade or notify while
-// it shuts down).
+// The player does not own the owner, the clock or the device; they must outlive it. The
+// destructor waits for the timing thread to end, which may still fade or notify on its way out,
+// so by then the owner's calls must return at once (the window is gone).
 class BeatPlayer final : public BeatSink {
  public:
   BeatPlayer(PlayerOwner& owner, Clock& clock, MidiOut& midi,
@@ -62,9 +62,9 @@ class BeatPlayer final : public BeatSink {
   BeatPlayer& operator=(const BeatPlayer&) = delete;
 
   // The beat queue (window's thread). BeginBeat makes the next AddNote open a new beat. AddNote
-  // adds one entry (note -1 is silent) to the newest beat; the beat's blink frame comes from its
-  // first entry. It returns false and changes nothing when the beat already holds nine entries
-  // or no memory is left.
+  // adds one entry (a negative note, -1, is silent) to the newest beat; the beat's blink frame
+  // comes from its first entry. It returns false and changes nothing when the beat already holds
+  // nine entries or no memory is left.
   void BeginBeat() override;
   bool AddNote(int note, int velocity, int blinkFrame) override;
 
