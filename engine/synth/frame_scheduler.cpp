@@ -21,7 +21,16 @@ void Bump(std::atomic<std::uint64_t>& counter, std::uint64_t by = 1) {
 
 FrameScheduler::FrameScheduler(SoundCache& cache, LiveSynth& live, double framesPerSecond,
                                std::int64_t latencyNs)
-    : m_cache(cache), m_live(live), m_latencyNs(latencyNs), m_loop(framesPerSecond) {}
+    : m_cache(cache),
+      m_live(live),
+      m_latencyNs(latencyNs),
+      m_nominalFramesPerSecond(framesPerSecond),
+      m_loop(framesPerSecond) {}
+
+void FrameScheduler::SetLatencyFloor(double periods, std::int64_t marginNs) {
+  m_floorPeriods = periods;
+  m_floorMarginNs = marginNs;
+}
 
 bool FrameScheduler::Post(std::int64_t stampNs, std::uint32_t message) {
   return m_ring.TryPush(Event{stampNs, message});
@@ -64,7 +73,8 @@ void FrameScheduler::Schedule(const Event& event) {
     Bump(m_dropped);
     return;
   }
-  auto frame = static_cast<std::int64_t>(std::llround(m_loop.FrameAt(event.stampNs + m_latencyNs)));
+  auto frame = static_cast<std::int64_t>(
+      std::llround(m_loop.FrameAt(event.stampNs + m_latencyNs.load(std::memory_order_relaxed))));
   if (frame < m_frame) {
     Bump(m_late);
     frame = m_frame;
@@ -93,6 +103,16 @@ void FrameScheduler::Play(const PendingEvent& event) {
 
 void FrameScheduler::Process(std::int64_t nowNs, int frames, float* left, float* right) {
   m_cache.EnterCallback();
+  if (m_callbacks.load(std::memory_order_relaxed) == 0 && m_floorPeriods > 0.0) {
+    // A note sent just after a callback is taken by the next one, a period later, and must
+    // still find its frame ahead: the latency covers the period the driver really uses.
+    const auto floor =
+        static_cast<std::int64_t>(m_floorPeriods * frames * 1e9 / m_nominalFramesPerSecond) +
+        m_floorMarginNs;
+    if (floor > m_latencyNs.load(std::memory_order_relaxed)) {
+      m_latencyNs.store(floor, std::memory_order_relaxed);
+    }
+  }
   const std::uint64_t reseedsBefore = m_loop.Reseeds();
   m_loop.Update(nowNs, m_frame);
   if (m_loop.Reseeds() != reseedsBefore) Bump(m_reseeds, m_loop.Reseeds() - reseedsBefore);

@@ -62,7 +62,13 @@ class FrameScheduler {
   // them to left and right (zeroed by the driver).
   void Process(std::int64_t nowNs, int frames, float* left, float* right);
 
-  std::int64_t LatencyNs() const { return m_latencyNs; }
+  // Makes the latency at least `periods` audio periods plus `marginNs`, the period being what
+  // the first callback asks for (JACK, for one, decides it). Call before the stream starts. The
+  // latency is then fixed for the stream's life.
+  void SetLatencyFloor(double periods, std::int64_t marginNs);
+
+  // The latency in force (final once the first callback has run). Any thread.
+  std::int64_t LatencyNs() const { return m_latencyNs.load(std::memory_order_relaxed); }
   // A copy of the counters; any thread (they are updated by the callback, read whole).
   SchedulerStats Stats() const;
 
@@ -83,7 +89,10 @@ class FrameScheduler {
 
   SoundCache& m_cache;
   LiveSynth& m_live;
-  const std::int64_t m_latencyNs;
+  std::atomic<std::int64_t> m_latencyNs;
+  double m_floorPeriods = 0.0;
+  std::int64_t m_floorMarginNs = 0;
+  const double m_nominalFramesPerSecond;
   SpscRing<Event, kRingSize> m_ring;
   ClockLoop m_loop;
   NoteMixer m_mixer;

@@ -92,8 +92,11 @@ void RaiseAudioThreads(const std::vector<pid_t>& before) {
   }
 }
 
-// Frames per period and the fixed latency for each audio driver, found with the audio benchmark
-// as the smallest that give no underrun and no late note, idle and with both cores busy.
+// Frames per period and the fixed latency for each audio driver. PulseAudio's and JACK's come
+// from the audio benchmark: the smallest that gave no underrun and no late note, idle and with
+// both cores busy (PulseAudio's callbacks wander by a few milliseconds around its period).
+// ALSA and SDL2 could not be measured on the build machine (no sound card); their latencies
+// leave a period and more of margin.
 struct DriverTiming {
   const char* driver;
   int periodSize;
@@ -106,6 +109,11 @@ constexpr DriverTiming kDriverTimings[] = {
     {"alsa", 256, 3, 15.0},
     {"sdl2", 512, 2, 30.0},
 };
+
+// Whatever the table says, the latency covers one and a half periods of what the driver really
+// asks for, plus 2 ms: a note sent just after a callback waits a whole period for the next.
+constexpr double kLatencyFloorPeriods = 1.5;
+constexpr std::int64_t kLatencyFloorMarginNs = 2'000'000;
 
 constexpr DriverTiming kFluidDefaults = {"", 0, 0, 0.0};
 
@@ -258,6 +266,7 @@ class SynthDevice final : public SynthMidiOut {
         const double latencyMs = m_options.latencyMs > 0 ? m_options.latencyMs : timing.latencyMs;
         m_scheduler = std::make_unique<FrameScheduler>(*m_cache, *m_live, kSynthSampleRate,
                                                        static_cast<std::int64_t>(latencyMs * 1e6));
+        m_scheduler->SetLatencyFloor(kLatencyFloorPeriods, kLatencyFloorMarginNs);
         m_driver.reset(new_fluid_audio_driver2(m_settings.get(), AudioCallback, this));
       } else {
         m_driver.reset(new_fluid_audio_driver(m_settings.get(), m_synth.get()));

@@ -145,6 +145,18 @@ TEST_F(FrameSchedulerTest, LatencyShorterThanAPeriodMakesLateEvents) {
   EXPECT_EQ(FirstNonZero(rig.output, 0), 256 + clickLead);
 }
 
+TEST_F(FrameSchedulerTest, LatencyCoversThePeriodTheDriverUses) {
+  // Asked for 1 ms but with a floor of 1.5 periods + 2 ms: the first callback asks for 256
+  // frames (5.333 ms), so the latency becomes 8 + 2 = 10 ms. The note stamped at 1 ms then
+  // belongs at 11 ms = frame 528 and is on time.
+  StreamRig rig(cache, Ms(1));
+  rig.scheduler.SetLatencyFloor(1.5, Ms(2));
+  rig.Run(4096, {{kT0 + Ms(1), NoteOnMessage(76, 127)}});
+  EXPECT_EQ(rig.scheduler.LatencyNs(), Ms(10));
+  EXPECT_EQ(rig.scheduler.Stats().late, 0u);
+  EXPECT_EQ(FirstNonZero(rig.output, 0), 528 + clickLead);
+}
+
 TEST_F(FrameSchedulerTest, SoundNotReadyIsPlayedLiveAndCounted) {
   // 77 was never prepared: the live synthesizer plays it in the block that holds its frame
   // (stamp 10 ms + latency 20 ms = frame 1440, in the block starting at 1280).
