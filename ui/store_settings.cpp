@@ -44,9 +44,4 @@ void StoreSettings::OnDeletePreset(MetronomeDialog& dialog) {
   SettingsStore(m_registry, view).OnDeletePreset();
 }
 
-void StoreSettings::OnPresetTextChanged(MetronomeDialog& dialog) {
-  DialogSettingsView view(dialog);
-  SettingsStore(m_registry, view).OnPresetTextChanged();
-}
-
 }  // namespace ticktavo

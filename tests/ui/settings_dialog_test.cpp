@@ -45,7 +45,9 @@ TEST_F(SettingsLoadTest, FirstStartShowsTheDefaultsAndCreatesTheEmptyMainKey) {
   EXPECT_EQ(m_dialog->InstrumentCombo(1)->currentText(), QStringLiteral("Bass Drum 1"));
   EXPECT_EQ(m_dialog->InstrumentCombo(2)->currentText(), QStringLiteral("Low Wood Block"));
   for (int n = 0; n < kVoiceCount; ++n) {
-    if (n >= 3) EXPECT_EQ(m_dialog->InstrumentCombo(n)->currentText(), kAcousticBassDrum) << n;
+    if (n >= 3) {
+      EXPECT_EQ(m_dialog->InstrumentCombo(n)->currentText(), kAcousticBassDrum) << n;
+    }
     EXPECT_EQ(m_dialog->VolumeSlider(n)->value(), 127) << n;
     EXPECT_EQ(m_dialog->BlinkSizeSlider(n)->value(), 8) << n;
     EXPECT_EQ(m_dialog->VoiceBlinker(n)->Frame(), 8) << n;
@@ -202,10 +204,9 @@ TEST_F(PresetCommandTest, SavingANewNameInsertsItInSortedPlaceAndSelectsIt) {
   StorePreset("Gamma");
   Open();
   TypePresetName(QStringLiteral("Beta"));
-  AnsweredBox box;
-  AnswerBoxWith(QMessageBox::Ok, box);
+  BoxAnswerer answerer(QMessageBox::Ok);
   QTest::mouseClick(m_dialog->SaveButton(), Qt::LeftButton);
-  EXPECT_FALSE(box.seen) << box.title.toStdString();
+  EXPECT_FALSE(answerer.Seen().seen) << answerer.Seen().title.toStdString();
   EXPECT_EQ(PresetItems(), QStringList({"alpha", "Beta", "Gamma"}));
   EXPECT_EQ(m_dialog->PresetCombo()->currentIndex(), 1);
   EXPECT_EQ(m_dialog->PresetCombo()->currentText(), QStringLiteral("Beta"));
@@ -235,10 +236,9 @@ class OverwriteTest : public SettingsDialogTest {
   }
 
   AnsweredBox ClickSaveAnswering(QMessageBox::StandardButton answer) {
-    AnsweredBox box;
-    AnswerBoxWith(answer, box);
+    BoxAnswerer answerer(answer);
     QTest::mouseClick(m_dialog->SaveButton(), Qt::LeftButton);
-    return box;
+    return answerer.Seen();
   }
 
   bool m_deleteWasEnabled = false;
@@ -282,10 +282,9 @@ TEST_F(PresetCommandTest, DeleteRemovesTheNamedPresetWithoutAsking) {
   ASSERT_TRUE(m_dialog->DeleteButton()->isEnabled());
   // The typed name decides, not the item that happens to be selected.
   TypePresetName(QStringLiteral("GAMMA"));
-  AnsweredBox box;
-  AnswerBoxWith(QMessageBox::Ok, box);
+  BoxAnswerer answerer(QMessageBox::Ok);
   QTest::mouseClick(m_dialog->DeleteButton(), Qt::LeftButton);
-  EXPECT_FALSE(box.seen);
+  EXPECT_FALSE(answerer.Seen().seen);
   EXPECT_FALSE(PresetExists("Gamma"));
   EXPECT_TRUE(PresetExists("Alpha"));
   EXPECT_EQ(PresetItems(), QStringList({"Alpha"}));
@@ -345,9 +344,9 @@ TEST_F(PresetCommandTest, AStoreThatCannotBeWrittenShowsTheRegistryError) {
   m_registry = &faulty;
   Open();
   TypePresetName(QStringLiteral("Mine"));
-  AnsweredBox box;
-  AnswerBoxWith(QMessageBox::Ok, box);
+  BoxAnswerer answerer(QMessageBox::Ok);
   QTest::mouseClick(m_dialog->SaveButton(), Qt::LeftButton);
+  const AnsweredBox& box = answerer.Seen();
   ASSERT_TRUE(box.seen);
   EXPECT_EQ(box.title, QStringLiteral("Error Opening Registry Key"));
   EXPECT_EQ(box.text, QStringLiteral("Threre was an error opening the registry key.  Please "
@@ -404,23 +403,30 @@ TEST_F(WindowPlaceTest, OffScreenRuleAgainstThePrimaryScreen) {
   const int h = size.height();
   struct Case {
     QPoint stored;
-    QPoint expected;
+    bool movesToOrigin;
   };
-  const QPoint origin = screen.topLeft();
   const Case cases[] = {
-      {{screen.right() - 50, 20}, {screen.right() - 50, 20}},  // partly off the right: stays
-      {{screen.left() + screen.width(), 20}, origin},          // left at the right edge
-      {{20, screen.top() + screen.height()}, origin},          // top at the bottom edge
-      {{-w - 1, 20}, origin},                                  // right < 0
-      {{-w, 20}, {-w, 20}},                                    // right == 0: still touches
-      {{20, -h - 1}, origin},                                  // bottom < 0
-      {{-10, -10}, {-10, -10}},                                // partly above and left: stays
+      {{screen.right() - 50, 20}, false},            // partly off the right edge
+      {{screen.left() + screen.width(), 20}, true},  // left edge at the right edge
+      {{20, screen.top() + screen.height()}, true},  // top edge at the bottom edge
+      {{-w - 1, 20}, true},                          // right < 0
+      {{-w, 20}, false},                             // right == 0 still touches
+      {{20, -h - 1}, true},                          // bottom < 0
+      {{-10, -10}, false},                           // partly above and left
   };
   for (const Case& c : cases) {
     StoreRect(QRect(c.stored, size));
     Open();
-    EXPECT_EQ(m_dialog->frameGeometry(), QRect(c.expected, size))
-        << "stored at " << c.stored.x() << "," << c.stored.y();
+    const QRect frame = m_dialog->frameGeometry();
+    const std::string at = std::to_string(c.stored.x()) + "," + std::to_string(c.stored.y());
+    EXPECT_EQ(frame.size(), size) << at;
+    if (c.movesToOrigin) {
+      EXPECT_EQ(frame.topLeft(), screen.topLeft()) << at;
+    } else {
+      // The offscreen platform keeps a window at a negative position one frame thickness
+      // (2 px) further in; what counts is that it stayed where it was stored.
+      EXPECT_LE((frame.topLeft() - c.stored).manhattanLength(), 4) << at;
+    }
     m_dialog.reset();
     m_memory.DeleteKey(Registry::kCurrentUser, SettingsKey);
   }

@@ -1,36 +1,36 @@
 #include "settings_test_support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 
 #include "store/stored_settings.h"
 
 namespace ticktavo::testing {
 
-void AnswerBoxWith(QMessageBox::StandardButton answer, AnsweredBox& seen) {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, answer, &seen] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr || !box->isVisible()) return;
-    seen.seen = true;
-    seen.title = box->windowTitle();
-    seen.text = box->text();
-    seen.parent = box->parentWidget();
-    seen.icon = box->icon();
-    seen.buttons = box->standardButtons();
-    timer->stop();
-    timer->deleteLater();
-    if (QAbstractButton* button = box->button(answer)) {
-      button->click();
-    } else {
-      box->reject();  // the test fails on the recorded buttons, not by hanging here
-    }
-  });
-  timer->start();
+BoxAnswerer::BoxAnswerer(QMessageBox::StandardButton answer) : m_answer(answer) {
+  m_timer.setInterval(5);
+  QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+  m_timer.start();
+}
+
+void BoxAnswerer::Poll() {
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (box == nullptr || !box->isVisible()) return;
+  m_seen.seen = true;
+  m_seen.title = box->windowTitle();
+  m_seen.text = box->text();
+  m_seen.parent = box->parentWidget();
+  m_seen.icon = box->icon();
+  m_seen.buttons = box->standardButtons();
+  m_timer.stop();
+  if (QAbstractButton* button = box->button(m_answer)) {
+    button->click();
+  } else {
+    box->reject();  // the test fails on the recorded buttons, not by hanging here
+  }
 }
 
 void SettingsDialogTest::TearDown() {

@@ -8,6 +8,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ class QWidget;
 
 namespace ticktavo::testing {
 
-// A message box as the user saw it, and the answer given.
+// A message box as the user saw it.
 struct AnsweredBox {
   bool seen = false;
   QString title;
@@ -32,9 +33,21 @@ struct AnsweredBox {
   QMessageBox::StandardButtons buttons;
 };
 
-// Answers the next modal message box with `answer`, recording it. The watch runs from the
-// event loop (the box's own loop included), so start it before the call that shows the box.
-void AnswerBoxWith(QMessageBox::StandardButton answer, AnsweredBox& seen);
+// While it lives, answers the first modal message box that opens with `answer`, recording
+// it. The watch runs from the event loop (the box's own loop included), so create it before
+// the call that may show a box; a test that expects none checks Seen().seen afterwards.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(QMessageBox::StandardButton answer);
+  const AnsweredBox& Seen() const { return m_seen; }
+
+ private:
+  void Poll();
+
+  QMessageBox::StandardButton m_answer;
+  AnsweredBox m_seen;
+  QTimer m_timer;
+};
 
 // The real window over a registry of the test's choosing (in memory unless the test
 // installs another), the real engine on the recording device and the real clock.
