@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include <QRegularExpressionValidator>
 #include <QSlider>
 
+#include "res/app_icon.h"
 #include "res/resource_ids.h"
 #include "ui/blinker_static.h"
 #include "ui/measure_edit.h"
@@ -73,6 +75,17 @@ QWidget* BuiltDialog::Control(int id) const {
 }
 
 namespace {
+
+constexpr int kAppIconStaticSize = 32;
+
+QPixmap AppIconPixmap(int size) {
+  LoadIconResources();
+  QIcon icon;
+  for (std::string_view path : kAppIconPaths) {
+    icon.addFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
+  }
+  return icon.pixmap(size, size);
+}
 
 QWidget* CreateControl(const ControlTemplate& control, QWidget& dialog, QWidget* previous,
                        const DialogUnits& units) {
@@ -171,6 +184,14 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& dialog, QWidget*
       break;
     }
     case ControlKind::kIconStatic: {
+      if (control.iconId == kIdAppIcon) {
+        // The application icon at the size icon statics show it.
+        auto* icon = new QLabel(&dialog);
+        icon->setPixmap(AppIconPixmap(kAppIconStaticSize));
+        rect.setSize(QSize(kAppIconStaticSize, kAppIconStaticSize));
+        widget = icon;
+        break;
+      }
       auto* blinker = new BlinkerStatic(&dialog);
       const int set = (control.iconId - kIdFirstBlinkerIcon) / BlinkerStatic::kFrameCount;
       blinker->ShowTemplateIcon(control.iconId);

@@ -18,6 +18,7 @@
 #include "res/dialog_template.h"
 #include "res/resource_ids.h"
 #include "rhythm/percussion_table.h"
+#include "ui/about_dialog.h"
 #include "ui/accelerator_filter.h"
 #include "ui/blinker_static.h"
 #include "ui/measure_edit.h"
@@ -49,7 +50,6 @@ MetronomeDialog::MetronomeDialog(Clock& clock, MidiOut& midi, SettingsSeam& sett
       m_sequencer(m_player, *this) {
   LoadIconResources();
   for (std::string_view path : kAppIconPaths) m_appIcon.addFile(FromUtf8(path));
-  m_layoutReady = false;
   // A main window of its own (taskbar entry), with a minimise box and no maximise box.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -82,6 +82,7 @@ void MetronomeDialog::Create() {
   setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
   m_controls = BuildDialog(dialogTemplate, *this, DialogUnitsFor(dialogTemplate, font()));
   BindControls();
+  m_sizer = new WindowSizer(*this, FoldingControlsById([this](int id) { return Control(id); }));
   m_mainBlinker->SetSizeSet(1);
   m_bridge.SetMainBlinker(m_mainBlinker);
   ConnectHandlers();
@@ -169,7 +170,9 @@ void MetronomeDialog::ConnectHandlers() {
 }
 
 void MetronomeDialog::OnInitDialog() {
-  // There is no window menu to extend on this platform; the About box is reached otherwise.
+  // X11 and Wayland have no window menu to extend: the About item goes into the window's
+  // context menu, and F1 opens the box too.
+  m_windowMenu = new WindowMenu(*this, [this](unsigned id) { OnSysCommand(id); });
   setWindowIcon(m_appIcon);
   m_beatsUpDown->SetRange(1, 1000);
   FillInstrumentCombos();
@@ -221,6 +224,31 @@ void MetronomeDialog::FillInstrumentCombos() {
   }
   // A list shows no choice until one is made or loaded (Qt would pick the first row).
   for (QComboBox* combo : m_instrumentCombo) combo->setCurrentIndex(-1);
+}
+
+// --- Window commands and sizing ---
+
+void MetronomeDialog::OnSysCommand(unsigned id) {
+  if (!IsAboutCommand(id) || m_windowGone) return;
+  // Modal to this window; its event loop keeps serving the timing thread, so playing goes on.
+  AboutDialog about(this);
+  (void)about.DoModal();
+}
+
+void MetronomeDialog::CaptureLayout() {
+  if (m_sizer != nullptr) m_sizer->CaptureLayout();
+}
+
+void MetronomeDialog::OnGetMinMaxInfo() {
+  if (m_sizer != nullptr) m_sizer->OnGetMinMaxInfo();
+}
+
+void MetronomeDialog::OnSize() {
+  if (m_sizer != nullptr) m_sizer->OnSize();
+}
+
+bool MetronomeDialog::LayoutReady() const {
+  return m_sizer != nullptr && m_sizer->Layout().m_layoutReady;
 }
 
 // --- Closing ---

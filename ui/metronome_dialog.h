@@ -16,6 +16,7 @@
 #include "ui/dialog_builder.h"
 #include "ui/owner_bridge.h"
 #include "ui/sync_channel.h"
+#include "ui/window_sizing.h"
 
 class QCheckBox;
 class QComboBox;
@@ -35,6 +36,7 @@ class MeasureEdit;
 class MidiOut;
 class SettingsSeam;
 class UpDownCtrl;
+class WindowMenu;
 
 // The program's one window: a modeless dialog laid out from template 102, holding the engine,
 // the rhythm model and every control. The engine is its first part to be built and its last
@@ -79,6 +81,17 @@ class MetronomeDialog final : public QDialog, public TransportView, private Owne
   void OnBlinkClicked();
   void OnCommand(int command);
   void FillInstrumentCombos();
+  // Window commands (the About item of the window menu, F1): 16..31 open the About box.
+  void OnSysCommand(unsigned id);
+
+  // Folding: records the window's template geometry (the settings layer calls it once, before
+  // the stored rectangle is applied); from then on the window's height is limited and the
+  // voice rows fold away from the bottom as it shrinks. Before, the window sizes freely.
+  void CaptureLayout();
+  void OnGetMinMaxInfo();
+  void OnSize();
+  bool LayoutReady() const;
+  const WindowSizer& Sizer() const { return *m_sizer; }
 
   // Measure styles and fields.
   void SetStraightStyle();
@@ -214,8 +227,9 @@ class MetronomeDialog final : public QDialog, public TransportView, private Owne
   QIcon m_appIcon;
   std::span<const Accelerator> m_accelerators;
   std::unique_ptr<AcceleratorFilter> m_acceleratorFilter;
-  // Set once the sizing layout has been captured (the window folds only after that).
-  bool m_layoutReady = false;
+  // Children of the window, made by Create().
+  WindowSizer* m_sizer = nullptr;
+  WindowMenu* m_windowMenu = nullptr;
 };
 
 }  // namespace ticktavo

@@ -4,11 +4,17 @@
 #include <functional>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +24,7 @@
 #include "res/about_dialog_template.h"
 #include "ui/about_dialog.h"
 #include "ui/dialog_builder.h"
+#include "ui_test_support.h"
 
 namespace ticktavo::testing {
 namespace {
@@ -176,6 +183,149 @@ TEST(AboutCommand, CommandsSixteenToThirtyOneMeanAbout) {
     EXPECT_EQ(IsAboutCommand(id), id >= 16 && id <= 31) << id;
   }
   EXPECT_FALSE(IsAboutCommand(0xF060));  // the platform's own Close command
+}
+
+// --- Opening it from the main window ---
+
+// What the watch saw of an About box that opened.
+struct SeenAbout {
+  int opened = 0;
+  QWidget* owner = nullptr;
+  bool ownerBlocked = false;  // the main window took no input while the box was open
+  std::size_t notesWhenClosed = 0;
+};
+
+// Watches for About boxes opening and closes each once `until` holds (at once by default, at
+// the latest after 10 s). Runs from the event loop, so start it before the call that opens
+// the box. Stop it by destroying it.
+class AboutWatch final : public QObject {
+ public:
+  AboutWatch(
+      SeenAbout& seen, QWidget* mainWindow, std::function<bool()> until = [] { return true; })
+      : m_seen(seen), m_mainWindow(mainWindow), m_until(std::move(until)) {
+    connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
+    m_timer.start(5);
+  }
+
+  std::function<std::size_t()> countNotes = [] { return std::size_t{0}; };
+
+ private:
+  void Poll() {
+    auto* box = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) {
+      m_current = nullptr;
+      return;
+    }
+    if (box != m_current) {
+      m_current = box;
+      ++m_seen.opened;
+      m_seen.owner = box->parentWidget();
+      m_seen.ownerBlocked =
+          m_mainWindow != nullptr && QApplication::activeModalWidget() == box && box->isModal();
+      m_opened.start();
+    }
+    if (m_until() || m_opened.elapsed() > 10000) {
+      m_seen.notesWhenClosed = countNotes();
+      box->reject();
+      m_current = nullptr;
+    }
+  }
+
+  SeenAbout& m_seen;
+  QWidget* m_mainWindow;
+  std::function<bool()> m_until;
+  QTimer m_timer;
+  QPointer<AboutDialog> m_current;
+  QElapsedTimer m_opened;
+};
+
+using AboutFromWindowTest = DialogTest;
+
+TEST_F(AboutFromWindowTest, WindowCommandsSixteenToThirtyOneOpenTheBox) {
+  // The command is matched with its low four bits masked off.
+  const std::vector<std::pair<unsigned, int>> cases = {{16, 1}, {17, 1}, {24, 1}, {31, 1},
+                                                       {0, 0},  {15, 0}, {32, 0}, {0xF060, 0}};
+  for (const auto& [id, opens] : cases) {
+    SeenAbout seen;
+    AboutWatch watch(seen, m_dialog.get());
+    m_dialog->OnSysCommand(id);
+    EXPECT_EQ(seen.opened, opens) << id;
+    if (opens != 0) {
+      EXPECT_EQ(seen.owner, m_dialog.get()) << id;
+      EXPECT_TRUE(seen.ownerBlocked) << id;
+    }
+  }
+  // Nothing of the window changed.
+  EXPECT_FALSE(m_dialog->SaveButton()->isEnabled());
+  EXPECT_EQ(m_settings.mainSaves, 0);
+}
+
+TEST_F(AboutFromWindowTest, F1OpensTheBoxFromAnyControl) {
+  SeenAbout seen;
+  AboutWatch watch(seen, m_dialog.get());
+  // The key works from whatever control has the focus. (A window manager gives the window
+  // the activation back when a box closes; offscreen the test does.)
+  const std::vector<QWidget*> controls = {
+      m_dialog->TempoEdit(), m_dialog->PresetCombo()->lineEdit(), m_dialog->PlayButton()};
+  for (QWidget* control : controls) {
+    m_dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    control->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(control, Qt::Key_F1);
+  }
+  EXPECT_EQ(seen.opened, 3);
+  EXPECT_FALSE(m_dialog->IsPlaying());
+}
+
+// Right-clicks at a point of the window and picks the first item of the menu that opens.
+// Returns that item's text, or an empty text when no menu of the window opened.
+QString RightClickAndPickFirst(QWidget* widget, QPoint at) {
+  QString picked;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr || !menu->isVisible()) return;
+    timer.stop();
+    if (!menu->actions().isEmpty()) picked = menu->actions().front()->text();
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  timer.start(5);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
+  QApplication::sendEvent(widget, &event);
+  return picked;
+}
+
+TEST_F(AboutFromWindowTest, RightClickOnTheBackgroundOffersTheAboutItem) {
+  SeenAbout seen;
+  AboutWatch watch(seen, m_dialog.get());
+  // The window's own background (left of the Voices heading), and a static text on it.
+  const QPoint background(2, m_dialog->Control(kIdVoicesHeading)->y());
+  EXPECT_EQ(RightClickAndPickFirst(m_dialog.get(), background),
+            QStringLiteral("&About Ticktavo..."));
+  EXPECT_EQ(seen.opened, 1);
+  EXPECT_EQ(RightClickAndPickFirst(m_dialog->Control(kIdTempoLabel), QPoint(2, 2)),
+            QStringLiteral("&About Ticktavo..."));
+  EXPECT_EQ(seen.opened, 2);
+}
+
+TEST_F(AboutFromWindowTest, PlayingGoesOnWhileTheBoxIsOpen) {
+  // At 1000 beats per minute a beat is 60 ms; while the box is open the timing thread's calls
+  // to the window must still be served, or no further beat would be queued and sounded.
+  Type(m_dialog->TempoEdit(), QStringLiteral("\b\b\b1000"));
+  m_dialog->TempoEdit()->setText(QStringLiteral("1000"));
+  m_dialog->TogglePlay();
+  ASSERT_TRUE(WaitForNotes(2));
+  std::size_t atOpen = 0;
+  SeenAbout seen;
+  AboutWatch watch(seen, m_dialog.get(), [&] { return m_midi.Sent().size() >= atOpen + 5; });
+  watch.countNotes = [&] { return m_midi.Sent().size(); };
+  atOpen = m_midi.Sent().size();
+  m_dialog->OnSysCommand(16);
+  EXPECT_EQ(seen.opened, 1);
+  EXPECT_GE(seen.notesWhenClosed, atOpen + 5);
+  EXPECT_TRUE(m_dialog->IsPlaying());
+  m_dialog->TogglePlay();
 }
 
 }  // namespace

@@ -151,17 +151,14 @@ std::array<QWidget*, 2> HelpOf(const MetronomeDialog& dialog) {
   return {dialog.Control(kIdHelpText), dialog.Control(kIdHelpFrame)};
 }
 
-WindowSizer::Controls FoldingControls(const MetronomeDialog& dialog) {
-  return FoldingControlsById([&](int id) { return dialog.Control(id); });
-}
-
 class SizingTest : public DialogTest {
  protected:
   void SetUp() override {
     DialogTest::SetUp();
     if (HasFatalFailure()) return;
-    m_sizer = std::make_unique<WindowSizer>(*m_dialog, FoldingControls(*m_dialog));
-    m_sizer->CaptureLayout();
+    // The settings layer captured the layout while the window was being created.
+    ASSERT_TRUE(m_dialog->LayoutReady());
+    m_sizer = &m_dialog->Sizer();
     m_full = m_dialog->size();
     m_pitch = m_dialog->VolumeSlider(1)->y() - m_dialog->VolumeSlider(0)->y();
     for (std::size_t k = 0; k < kAnchorCount; ++k) {
@@ -169,10 +166,6 @@ class SizingTest : public DialogTest {
       m_templatePlace[k] = anchor->geometry();
       m_bottomDistance[k] = m_full.height() - anchor->y();
     }
-  }
-  void TearDown() override {
-    m_sizer.reset();
-    DialogTest::TearDown();
   }
 
   // Asks for a client height the way dragging the bottom edge does, and waits until the window
@@ -213,7 +206,7 @@ class SizingTest : public DialogTest {
     }
   }
 
-  std::unique_ptr<WindowSizer> m_sizer;
+  const WindowSizer* m_sizer = nullptr;
   QSize m_full;
   int m_pitch = 0;
   std::array<QRect, kAnchorCount> m_templatePlace;
@@ -327,14 +320,14 @@ TEST(SizingBeforeCapture, TheWindowSizesFreely) {
   MetronomeDialog dialog(clock, midi, settings);
   dialog.Create();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-  WindowSizer sizer(dialog, FoldingControls(dialog));
+  ASSERT_FALSE(dialog.LayoutReady());
   const QSize full = dialog.size();
   const QRect tempo = dialog.TempoSlider()->geometry();
   dialog.resize(full.width() + 50, 120);
   ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.size() == QSize(full.width() + 50, 120); }));
   EXPECT_TRUE(dialog.VoiceLabel(8)->isVisible());
   EXPECT_EQ(dialog.TempoSlider()->geometry(), tempo);
-  EXPECT_FALSE(sizer.Layout().m_layoutReady);
+  EXPECT_EQ(dialog.minimumSize(), QSize(0, 0));
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ void FakeSettings::LoadSettings(MetronomeDialog& dialog, const char* presetName)
   dialog.OnBlinkClicked();
   dialog.DeleteButton()->setEnabled(true);
   dialog.SaveButton()->setEnabled(false);
+  dialog.CaptureLayout();
 }
 
 bool FakeSettings::SaveSettings(MetronomeDialog& /*dialog*/, const char* presetName) {

@@ -21,7 +21,7 @@ namespace ticktavo::testing {
 // Stands in for the settings layer: records what the window asks of it and, on loading the
 // current settings, puts the window in the state of a first start, the way the settings
 // layer does (tempo 200, 4 beats, Straight, default voices, blinking on, Delete enabled and
-// Save disabled).
+// Save disabled), and then captures the window's folding layout as the settings layer does.
 class FakeSettings final : public SettingsSeam {
  public:
   void LoadSettings(MetronomeDialog& dialog, const char* presetName) override;
