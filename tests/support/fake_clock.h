@@ -20,7 +20,10 @@ namespace ticktavo::testing {
 // - At(tick, action) runs action once, on whichever thread first moves time to or past tick
 //   (Now, Sleep or Advance), right after time moved. Actions may use the clock themselves.
 //
-// Thread-safe; meant to be driven by one timing thread while a test thread watches.
+// Thread-safe; meant to be driven by one timing thread while a test thread watches. A player
+// on this clock never really sleeps, so build it with TimingPriority::kNormal (a real-time
+// thread running flat out would starve the test), and end each script with a Stop (the thread
+// then waits on a condition instead of racing through fake time).
 class FakeClock final : public Clock {
  public:
   struct SleepCall {
