@@ -199,6 +199,21 @@ TEST_F(PresetCommandTest, TypingANameEnablesSaveExactlyWhileItIsNotEmpty) {
   EXPECT_EQ(m_dialog->PresetCombo()->count(), 0);
 }
 
+TEST_F(PresetCommandTest, TheNameFieldKeepsWhatWasTypedAndLeavingItChoosesNothing) {
+  StoreDwords("Beta", {{"BPMinute", 100}});
+  StoreDwords("", {{"Preset", -1}});
+  Open();
+  // No completion from the list: "b" stays "b" although "Beta" is listed.
+  TypePresetName(QStringLiteral("b"));
+  EXPECT_EQ(m_dialog->PresetCombo()->currentText(), QStringLiteral("b"));
+  // Leaving the field with a listed name neither selects nor loads that preset.
+  TypePresetName(QStringLiteral("BETA"));
+  m_dialog->TempoEdit()->setFocus(Qt::OtherFocusReason);
+  EXPECT_EQ(m_dialog->PresetCombo()->currentText(), QStringLiteral("BETA"));
+  EXPECT_EQ(m_dialog->PresetCombo()->currentIndex(), -1);
+  EXPECT_EQ(m_dialog->Bpm(), 200);
+}
+
 TEST_F(PresetCommandTest, SavingANewNameInsertsItInSortedPlaceAndSelectsIt) {
   StorePreset("alpha");
   StorePreset("Gamma");

@@ -43,7 +43,7 @@ void SettingsDialogTest::Open() {
   m_dialog = std::make_unique<MetronomeDialog>(m_clock, m_midi, *m_settings);
   m_dialog->Create();
   m_dialog->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
 }
 
 void SettingsDialogTest::CloseAndDestroy() {
