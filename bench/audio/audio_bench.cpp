@@ -91,7 +91,11 @@ int CountUnderruns(const std::string& log) {
   std::ifstream in(log);
   int count = 0;
   for (std::string line; std::getline(in, line);) {
-    if (line.find("Underrun on") != std::string::npos) ++count;
+    // PulseAudio 16 logs "Implicit underrun of '<stream>'", older servers "Underrun on".
+    if (line.find("underrun of '") != std::string::npos ||
+        line.find("Underrun on") != std::string::npos) {
+      ++count;
+    }
   }
   return count;
 }
