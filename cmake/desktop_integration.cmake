@@ -33,3 +33,13 @@ foreach(size 16 24 32 48 64 128 256)
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps
           RENAME ticktavo.png)
 endforeach()
+
+# `make test` checks an installation into a scratch prefix. It installs what the build made,
+# so it belongs after a full build (as `make test` does it).
+find_program(TICKTAVO_DESKTOP_FILE_VALIDATE desktop-file-validate)
+add_test(NAME install_tree
+         COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+                 -DPREFIX=${CMAKE_BINARY_DIR}/install-check
+                 -DVALIDATE=${TICKTAVO_DESKTOP_FILE_VALIDATE}
+                 -P ${TICKTAVO_ROOT}/cmake/check_install.cmake)
+set_tests_properties(install_tree PROPERTIES LABELS install)
