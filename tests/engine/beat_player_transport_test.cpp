@@ -45,6 +45,25 @@ TEST(BeatPlayerTransportTest, StopInAWaitHoldsAndTheNextRunStartsAFreshGrid) {
   EXPECT_EQ(rig.SentNotes(), (std::vector<int>{40, 41, 44, 45, 46}));
 }
 
+TEST(BeatPlayerTransportTest, StopInTheIdleWaitHoldsThere) {
+  PlayerRig rig;
+  rig.QueueNext();  // one beat, nothing more: after it the thread idles from 499,500
+  rig.clock.At(700'000, [&] { rig.StopNow(); });  // during the idle sleep to 709,500
+  rig.PlayQueued(120, /*stopAfter=*/0);
+  ASSERT_TRUE(rig.WaitHeld());
+  ExpectStoppedState(rig);
+  EXPECT_EQ(rig.SendTicks(), (Ticks{0}));
+
+  rig.clock.Advance(1'000'000);  // 1,709,500
+  rig.QueueNext();
+  rig.QueueNext();
+  rig.ResumePlaying(/*stopAfter=*/3);
+  ASSERT_TRUE(rig.WaitHeld());
+  // 41 at once, then one period (less 500) after the origin read at 1,709,500.
+  EXPECT_EQ(rig.SendTicks(), (Ticks{0, 1'709'500, 2'209'000}));
+  EXPECT_EQ(rig.SentNotes(), (std::vector<int>{40, 41, 42}));
+}
+
 TEST(BeatPlayerTransportTest, StopAndResumeBeforeTheThreadLooksStillResyncs) {
   PlayerRig rig;
   // Stop, two new beats and Resume all happen while the thread sleeps to 709,500: it never
