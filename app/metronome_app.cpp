@@ -5,8 +5,10 @@
 #include <iostream>
 
 #include "engine/midi_out_factory.h"
+#include "store/registry.h"
+#include "store/settings_file.h"
 #include "ui/metronome_dialog.h"
-#include "ui/settings_seam.h"
+#include "ui/store_settings.h"
 
 namespace ticktavo {
 
@@ -34,7 +36,10 @@ MetronomeApp::~MetronomeApp() {
 bool MetronomeApp::InitInstance() {
   RaiseProcessPriority();
   m_midi = CreateMidiOutFromEnvironment(std::cerr);
-  m_settings = std::make_unique<NoSettings>();
+  // A settings file that cannot be used is told on the terminal; the program runs on its
+  // defaults all the same.
+  m_registry = OpenUserSettings(std::cerr);
+  m_settings = std::make_unique<StoreSettings>(*m_registry);
   m_mainDialog = new MetronomeDialog(m_clock, *m_midi, *m_settings);
   m_mainDialog->Create();
   return true;

@@ -8,6 +8,7 @@
 namespace ticktavo {
 
 class MetronomeDialog;
+class Registry;
 class SettingsSeam;
 
 // The application: raises the process's priority, builds the main window with the engine
@@ -30,6 +31,8 @@ class MetronomeApp {
  private:
   MonotonicClock m_clock;
   std::unique_ptr<MidiOut> m_midi;
+  // The user's settings file: opened before the window, closed after it.
+  std::unique_ptr<Registry> m_registry;
   std::unique_ptr<SettingsSeam> m_settings;
   MetronomeDialog* m_mainDialog = nullptr;  // owned
 };

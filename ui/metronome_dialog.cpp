@@ -163,6 +163,11 @@ void MetronomeDialog::ConnectHandlers() {
 
   connect(m_presetCombo, &QComboBox::activated, this, [this] { OnPresetSelected(); });
   if (QLineEdit* name = m_presetCombo->lineEdit()) {
+    // The name field keeps what the user typed: no completion from the list, and leaving
+    // the field with a listed name does not choose (and load) that preset, which would throw
+    // away the settings about to be saved under it.
+    m_presetCombo->setCompleter(nullptr);
+    QObject::disconnect(name, &QLineEdit::editingFinished, m_presetCombo, nullptr);
     connect(name, &QLineEdit::textEdited, this, [this] { OnPresetTextChanged(); });
   }
   connect(m_saveButton, &QPushButton::clicked, this, [this] { OnSavePreset(); });
