@@ -17,6 +17,8 @@ extern "C" void FluidLog(int level, const char* message, void* /*data*/) {
       return;
     }
     std::fprintf(stderr, "fluidsynth: %s\n", message);
+  } else if ((level == FLUID_WARN || level == FLUID_INFO) && t_collector != nullptr) {
+    t_collector->AppendWarning(message);
   }
   // Warnings, information and debug output are dropped: they say nothing a user can act on.
 }
@@ -26,6 +28,11 @@ extern "C" void FluidLog(int level, const char* message, void* /*data*/) {
 void FluidErrorCollector::Append(const char* message) {
   if (!m_text.empty()) m_text += '\n';
   m_text += message;
+}
+
+void FluidErrorCollector::AppendWarning(const char* message) {
+  if (!m_warnings.empty()) m_warnings += '\n';
+  m_warnings += message;
 }
 
 FluidErrorCollector::FluidErrorCollector() : m_previous(t_collector) {
@@ -44,12 +51,12 @@ void InstallFluidLogging() {
   });
 }
 
-FluidSettingsPtr NewSynthSettings() {
+FluidSettingsPtr NewSynthSettings(double sampleRate) {
   InstallFluidLogging();
   FluidSettingsPtr settings(new_fluid_settings());
   if (!settings) return settings;
   fluid_settings_t* s = settings.get();
-  fluid_settings_setnum(s, "synth.sample-rate", kSynthSampleRate);
+  fluid_settings_setnum(s, "synth.sample-rate", sampleRate);
   fluid_settings_setnum(s, "synth.gain", kSynthGain);
   fluid_settings_setint(s, "synth.reverb.active", 0);
   fluid_settings_setint(s, "synth.chorus.active", 0);

@@ -8,11 +8,13 @@
 #include <memory>
 #include <string>
 
+#include "engine/synth/note_renderer.h"
+
 namespace ticktavo {
 
 // The output rate of the default device. PulseAudio and JACK run at 48 kHz on most desktops, so
 // no resampling stands between our frames and the sound card.
-inline constexpr int kSynthSampleRate = 48000;
+inline constexpr int kSynthSampleRate = kDefaultSampleRate;
 // FluidSynth's percussion channel (MIDI channel 10).
 inline constexpr int kPercussionChannel = 9;
 // Output gain. FluidSynth's default of 0.2 is too quiet for a metronome; 1.0 clips the loudest
@@ -36,7 +38,7 @@ using FluidDriverPtr = std::unique_ptr<fluid_audio_driver_t, FluidDriverDeleter>
 // Settings of every synthesizer the device creates. Reverb and chorus are off: a metronome click
 // should be dry, and without them every note's sound is independent of the others, so notes
 // rendered apart add up to exactly what one synthesizer would play.
-FluidSettingsPtr NewSynthSettings();
+FluidSettingsPtr NewSynthSettings(double sampleRate = kSynthSampleRate);
 
 // A synthesizer over `settings` with `soundfont` loaded; null when either step fails.
 FluidSynthPtr NewSynthWithSoundfont(fluid_settings_t* settings, const std::string& soundfont);
@@ -47,7 +49,7 @@ FluidSynthPtr NewSynthWithSoundfont(fluid_settings_t* settings, const std::strin
 void InstallFluidLogging();
 
 // While one of these lives on a thread, FluidSynth errors raised on that thread are collected
-// instead of printed.
+// instead of printed, and so are its warnings and information (which are otherwise dropped).
 class FluidErrorCollector {
  public:
   FluidErrorCollector();
@@ -55,10 +57,13 @@ class FluidErrorCollector {
   FluidErrorCollector(const FluidErrorCollector&) = delete;
   FluidErrorCollector& operator=(const FluidErrorCollector&) = delete;
   const std::string& Text() const { return m_text; }
+  const std::string& Warnings() const { return m_warnings; }
   void Append(const char* message);
+  void AppendWarning(const char* message);
 
  private:
   std::string m_text;
+  std::string m_warnings;
   FluidErrorCollector* m_previous;
 };
 

@@ -14,8 +14,8 @@ namespace {
 constexpr int kRenderBlock = 64;
 // Samples below this are silence for trimming the end of a tail (about -120 dBFS).
 constexpr float kSilence = 1e-6f;
-// Length of the fade applied when a sound is cut at maxFrames: 5 ms.
-constexpr std::size_t kCutFadeFrames = kSynthSampleRate / 200;
+// Length of the fade applied when a sound is cut at maxFrames.
+constexpr double kCutFadeSeconds = 0.005;
 
 }  // namespace
 
@@ -24,8 +24,9 @@ struct NoteRenderer::Impl {
   FluidSynthPtr synth;
 };
 
-NoteRenderer::NoteRenderer(const std::string& soundfont) : m_impl(std::make_unique<Impl>()) {
-  m_impl->settings = NewSynthSettings();
+NoteRenderer::NoteRenderer(const std::string& soundfont, double sampleRate)
+    : m_impl(std::make_unique<Impl>()), m_sampleRate(sampleRate) {
+  m_impl->settings = NewSynthSettings(sampleRate);
   if (m_impl->settings) {
     m_impl->synth = NewSynthWithSoundfont(m_impl->settings.get(), soundfont);
   }
@@ -37,9 +38,14 @@ bool NoteRenderer::Ok() const {
   return m_impl->synth != nullptr;
 }
 
+std::size_t NoteRenderer::MaxSoundFrames() const {
+  return static_cast<std::size_t>(kMaxSoundSeconds * m_sampleRate);
+}
+
 NoteSound NoteRenderer::Render(int note, int velocity, std::size_t maxFrames) {
   NoteSound sound;
   if (!Ok() || velocity <= 0) return sound;
+  if (maxFrames == 0) maxFrames = MaxSoundFrames();
   fluid_synth_t* synth = m_impl->synth.get();
   fluid_synth_noteon(synth, kPercussionChannel, note, velocity);
   float left[kRenderBlock];
@@ -61,7 +67,8 @@ NoteSound NoteRenderer::Render(int note, int velocity, std::size_t maxFrames) {
     sound.right.resize(maxFrames);
   }
   if (cut) {
-    const std::size_t fade = std::min(kCutFadeFrames, sound.Frames());
+    const std::size_t fade =
+        std::min(static_cast<std::size_t>(kCutFadeSeconds * m_sampleRate), sound.Frames());
     const std::size_t start = sound.Frames() - fade;
     for (std::size_t i = 0; i < fade; ++i) {
       const float gain = static_cast<float>(fade - i) / static_cast<float>(fade + 1);

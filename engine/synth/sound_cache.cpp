@@ -23,8 +23,11 @@ std::size_t Bytes(const MixerSound& s) {
 
 SoundCache::SoundCache(std::string soundfont) : SoundCache(std::move(soundfont), Limits{}) {}
 
-SoundCache::SoundCache(std::string soundfont, Limits limits)
-    : m_soundfont(std::move(soundfont)), m_limits(limits), m_worker([this] { WorkerLoop(); }) {}
+SoundCache::SoundCache(std::string soundfont, Limits limits, double sampleRate)
+    : m_soundfont(std::move(soundfont)),
+      m_limits(limits),
+      m_sampleRate(sampleRate),
+      m_worker([this] { WorkerLoop(); }) {}
 
 SoundCache::~SoundCache() {
   {
@@ -81,7 +84,7 @@ std::size_t SoundCache::RetiredCount() const {
 void SoundCache::WorkerLoop() {
   // The renderer loads the soundfont here rather than in the constructor, so that creating the
   // device does not wait for it, but at once, so that the first sound asked for does not.
-  NoteRenderer renderer(m_soundfont);
+  NoteRenderer renderer(m_soundfont, m_sampleRate);
   std::unique_lock lock(m_mutex);
   for (;;) {
     if (m_retired.empty()) {

@@ -28,7 +28,8 @@ class SoundCache {
   };
 
   explicit SoundCache(std::string soundfont);
-  SoundCache(std::string soundfont, Limits limits);
+  // sampleRate: the rate the sounds are rendered at, the audio output's.
+  SoundCache(std::string soundfont, Limits limits, double sampleRate = kDefaultSampleRate);
   ~SoundCache();
   SoundCache(const SoundCache&) = delete;
   SoundCache& operator=(const SoundCache&) = delete;
@@ -84,6 +85,7 @@ class SoundCache {
 
   const std::string m_soundfont;
   const Limits m_limits;
+  const double m_sampleRate;
   // One slot per (note, velocity); written by the worker, read by the audio callback.
   std::array<std::atomic<MixerSound*>, 128 * 128> m_table{};
   std::atomic<std::uint64_t> m_epoch{0};  // odd while a callback runs

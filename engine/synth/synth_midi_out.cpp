@@ -13,6 +13,7 @@
 
 #include "engine/synth/fluid_setup.h"
 #include "engine/synth/frame_scheduler.h"
+#include "engine/synth/output_rate.h"
 #include "engine/synth/sound_cache.h"
 #include "engine/synth/soundfont_path.h"
 
@@ -235,8 +236,22 @@ class SynthDevice final : public SynthMidiOut {
   }
 
   MidiResult StartStream() {
+    const MidiResult result = StartStream(kSynthSampleRate, m_options.drivers);
+    if (result != kMidiOk || m_outputRate <= 0 || m_outputRate == kSynthSampleRate) {
+      return result;
+    }
+    // The output runs at another rate and does not resample (JACK, an ALSA card without
+    // 48 kHz): start again at its rate, so that notes keep their pitch and the clock loop
+    // counts the frames the card really plays.
+    const double rate = m_outputRate;
+    const std::string driver = m_driverName;
+    return StartStream(rate, {driver});
+  }
+
+  MidiResult StartStream(double sampleRate, const std::vector<std::string>& drivers) {
     StopStream();
-    m_settings = NewSynthSettings();
+    m_outputRate = 0;
+    m_settings = NewSynthSettings(sampleRate);
     if (!m_settings) return kMidiNoMemory;
     m_synth.reset(new_fluid_synth(m_settings.get()));
     if (!m_synth) return kMidiNoMemory;
@@ -247,11 +262,11 @@ class SynthDevice final : public SynthMidiOut {
     }
     const bool exact = m_options.output == SynthOutput::kExactFrame;
     if (exact) {
-      m_cache = std::make_unique<SoundCache>(m_soundfont);
+      m_cache = std::make_unique<SoundCache>(m_soundfont, SoundCache::Limits{}, sampleRate);
       m_live = std::make_unique<FluidLiveSynth>(m_synth.get());
     }
     FluidErrorCollector errors;
-    for (const std::string& driver : m_options.drivers) {
+    for (const std::string& driver : drivers) {
       // FluidSynth's own driver keeps FluidSynth's defaults unless told otherwise.
       const DriverTiming& timing = exact ? TimingFor(driver) : kFluidDefaults;
       const int periodSize = m_options.periodSize > 0 ? m_options.periodSize : timing.periodSize;
@@ -264,7 +279,7 @@ class SynthDevice final : public SynthMidiOut {
       const std::vector<pid_t> threadsBefore = ThreadIds();
       if (exact) {
         const double latencyMs = m_options.latencyMs > 0 ? m_options.latencyMs : timing.latencyMs;
-        m_scheduler = std::make_unique<FrameScheduler>(*m_cache, *m_live, kSynthSampleRate,
+        m_scheduler = std::make_unique<FrameScheduler>(*m_cache, *m_live, sampleRate,
                                                        static_cast<std::int64_t>(latencyMs * 1e6));
         m_scheduler->SetLatencyFloor(kLatencyFloorPeriods, kLatencyFloorMarginNs);
         m_driver.reset(new_fluid_audio_driver2(m_settings.get(), AudioCallback, this));
@@ -274,6 +289,7 @@ class SynthDevice final : public SynthMidiOut {
       if (m_driver) {
         RaiseAudioThreads(threadsBefore);
         m_driverName = driver;
+        if (exact) m_outputRate = OutputRateFromMessages(errors.Warnings());
         fluid_settings_getint(m_settings.get(), "audio.period-size", &m_periodSize);
         return kMidiOk;
       }
@@ -304,6 +320,7 @@ class SynthDevice final : public SynthMidiOut {
   std::atomic<bool> m_open{false};
   std::string m_driverName;
   int m_periodSize = 0;
+  double m_outputRate = 0;  // the output's rate when it differs from the one asked for
   FluidSettingsPtr m_settings;
   FluidSynthPtr m_synth;
   std::unique_ptr<SoundCache> m_cache;

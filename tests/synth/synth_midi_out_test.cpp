@@ -63,7 +63,7 @@ TEST(NoteRenderer, NoteOnRendersSound) {
   ASSERT_GT(sound.Frames(), 0u);
   EXPECT_GT(Peak(sound), 0.01f);
   // A percussion hit ends by itself well within the 4 s limit.
-  EXPECT_LT(sound.Frames(), kMaxSoundFrames);
+  EXPECT_LT(sound.Frames(), renderer.MaxSoundFrames());
   // Velocity 0 is a note-off: nothing sounds.
   EXPECT_EQ(renderer.Render(76, 0).Frames(), 0u);
 }
