@@ -236,6 +236,10 @@ class SynthDevice final : public SynthMidiOut {
   }
 
   MidiResult StartStream() {
+    // FluidSynth's JACK client would otherwise start a JACK server of its own when none runs
+    // (on a machine without a sound server, probing the drivers in turn would leave a jackd
+    // behind). A user who wants JACK runs it; the variable is left alone if the user set it.
+    setenv("JACK_NO_START_SERVER", "1", 0);
     const MidiResult result = StartStream(kSynthSampleRate, m_options.drivers);
     if (result != kMidiOk || m_outputRate <= 0 || m_outputRate == kSynthSampleRate) {
       return result;
