@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "res/resource_ids.h"
+#include "ui/accessibility.h"
 
 namespace ticktavo {
 
@@ -63,6 +64,7 @@ void BlinkerStatic::SetFrame(int frame) {
   setPixmap(Icon(m_sizeSet, frame));
   ++m_pictureChanges;
   repaint();
+  NotifyBlinkerFrameChanged(*this);
 }
 
 void BlinkerStatic::FadeStep() {

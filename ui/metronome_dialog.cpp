@@ -20,6 +20,7 @@
 #include "rhythm/percussion_table.h"
 #include "ui/about_dialog.h"
 #include "ui/accelerator_filter.h"
+#include "ui/accessibility.h"
 #include "ui/blinker_static.h"
 #include "ui/measure_edit.h"
 #include "ui/message_box.h"
@@ -187,6 +188,7 @@ void MetronomeDialog::OnInitDialog() {
     m_blinkSizeSlider[Index(n)]->setRange(0, kMaxBlinkFrame);
   }
   AddToolTips();
+  MakeMainWindowAccessible(*this);
 
   m_accelerators = AcceleratorTable();
   if (!m_accelerators.empty()) {
