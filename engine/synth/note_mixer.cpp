@@ -16,8 +16,16 @@ void NoteMixer::Release(Voice& voice) {
   --m_active;
 }
 
-void NoteMixer::Start(MixerSound* sound, std::int64_t startFrame) {
+void NoteMixer::Start(MixerSound* sound, std::int64_t startFrame, int muteGroup) {
   if (sound == nullptr || sound->sound.Frames() == 0) return;
+  const std::int64_t start = std::max(startFrame, m_renderedTo);
+  if (muteGroup != 0) {
+    for (Voice& voice : m_voices) {
+      if (voice.sound != nullptr && voice.muteGroup == muteGroup && voice.start < start) {
+        voice.fadeStart = std::min(voice.fadeStart, start);
+      }
+    }
+  }
   Voice* slot = nullptr;
   for (Voice& voice : m_voices) {
     if (voice.sound == nullptr) {
@@ -35,8 +43,9 @@ void NoteMixer::Start(MixerSound* sound, std::int64_t startFrame) {
   slot->sound = sound;
   // A frame already rendered cannot be played any more: the sound starts with the next block,
   // from its first sample.
-  slot->start = std::max(startFrame, m_renderedTo);
+  slot->start = start;
   slot->fadeStart = kNever;
+  slot->muteGroup = muteGroup;
   ++m_active;
 }
 

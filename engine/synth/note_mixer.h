@@ -37,8 +37,10 @@ class NoteMixer {
 
   // Schedules `sound` to start at stream frame `startFrame`. A frame already rendered means the
   // sound starts with the next block. When every voice is taken, the voice that started first is
-  // given up for the new sound (counted in StolenVoices()).
-  void Start(MixerSound* sound, std::int64_t startFrame);
+  // given up for the new sound (counted in StolenVoices()). A `muteGroup` other than 0 cuts the
+  // voices of the same group that started before: they fade out from `startFrame` on, as a
+  // closed hi-hat stops an open one.
+  void Start(MixerSound* sound, std::int64_t startFrame, int muteGroup = 0);
 
   // Adds the stream's frames [blockStart, blockStart + frames) of every voice to left and right.
   void Render(std::int64_t blockStart, int frames, float* left, float* right);
@@ -57,6 +59,7 @@ class NoteMixer {
     MixerSound* sound = nullptr;
     std::int64_t start = 0;
     std::int64_t fadeStart = kNever;
+    int muteGroup = 0;
   };
 
   void Release(Voice& voice);

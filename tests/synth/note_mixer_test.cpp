@@ -161,6 +161,25 @@ TEST(NoteMixer, FadeOutIsShortAndClickFree) {
   EXPECT_EQ(later.users.load(), 0);
 }
 
+TEST(NoteMixer, MuteGroupCutsTheEarlierVoiceOnly) {
+  // Three held sounds: A (group 1) from 0, B (no group) from 0, C (group 1) from 1000. C fades A
+  // out from frame 1000 over 144 frames; B, of no group, rings on under C.
+  MixerSound a(Constant(10000, 0.125f));
+  MixerSound b(Constant(10000, 0.25f));
+  MixerSound c(Constant(10000, 0.5f));
+  NoteMixer mixer;
+  mixer.Start(&a, 0, 1);
+  mixer.Start(&b, 0, 0);
+  mixer.Start(&c, 1000, 1);
+  Output out = RenderStream(mixer, 6000, 256);
+  EXPECT_FLOAT_EQ(out.left[999], 0.375f);                           // A + B
+  EXPECT_FLOAT_EQ(out.left[1000 + NoteMixer::kFadeFrames], 0.75f);  // B + C, A gone
+  EXPECT_FLOAT_EQ(out.left[5999], 0.75f);
+  EXPECT_EQ(a.users.load(), 0);
+  EXPECT_EQ(b.users.load(), 1);
+  EXPECT_EQ(c.users.load(), 1);
+}
+
 TEST(NoteMixer, FullMixerGivesUpTheOldestVoice) {
   std::vector<MixerSound> sounds(NoteMixer::kMaxVoices + 1);
   for (auto& s : sounds) s.sound.left.assign(1000, 0.5f), s.sound.right.assign(1000, 0.5f);
