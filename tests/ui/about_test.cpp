@@ -177,14 +177,6 @@ TEST(AboutBox, OkEnterEscapeAndTheCloseBoxCloseIt) {
   }
 }
 
-TEST(AboutCommand, CommandsSixteenToThirtyOneMeanAbout) {
-  // The low four bits are masked off: 16..31 match, 15 and 32 do not.
-  for (unsigned id = 0; id < 64; ++id) {
-    EXPECT_EQ(IsAboutCommand(id), id >= 16 && id <= 31) << id;
-  }
-  EXPECT_FALSE(IsAboutCommand(0xF060));  // the platform's own Close command
-}
-
 // --- Opening it from the main window ---
 
 // What the watch saw of an About box that opened.

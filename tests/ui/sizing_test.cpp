@@ -53,27 +53,6 @@ TEST(SizingArithmetic, RowsGoOnceMostOfThemIsCutOff) {
   EXPECT_EQ(HiddenRows(0, 400, 200), 0);
 }
 
-struct FoldCase {
-  int shrink;
-  FoldState fold;
-};
-
-TEST(SizingArithmetic, HeaderAndHelpGoAfterTheLastRow) {
-  SizingLayout layout;
-  layout.m_rowPitch = 23;
-  layout.m_fullHeight = 400;
-  layout.m_layoutReady = true;
-  // Thresholds as above; a taller window still shows nine rows, never ten.
-  const std::vector<FoldCase> cases = {
-      {-100, {9, true, true}},  {0, {9, true, true}},      {7, {8, true, true}},
-      {191, {0, true, true}},   {213, {0, true, true}},    {214, {-1, false, true}},
-      {236, {-1, false, true}}, {237, {-2, false, false}}, {300, {-4, false, false}},
-  };
-  for (const FoldCase& c : cases) {
-    EXPECT_EQ(layout.FoldAt(400 - c.shrink), c.fold) << "shrink " << c.shrink;
-  }
-}
-
 TEST(SizingArithmetic, CaptureMeasuresFromTheClientBottom) {
   // Client 300 × 420, frame 10 × 30. Anchors with tops at 380, 390, 395, 390, 350, 352, 349:
   // their distances from the bottom are 40, 30, 25, 30, 70, 68, 71, so the reserve is 72.
@@ -109,8 +88,14 @@ TEST(SizingArithmetic, CaptureMeasuresFromTheClientBottom) {
   layout.FrameChanged(QSize(12, 40));
   EXPECT_EQ(layout.m_fullWidth, 312);
   EXPECT_EQ(layout.m_fullHeight, 460);
-  EXPECT_EQ(layout.FoldAt(460 - 7).visibleRows, 8);
-  EXPECT_EQ(layout.FoldAt(460 - 6).visibleRows, 9);
+  EXPECT_EQ(layout.FoldAt(460 - 7), (FoldState{8, true, true}));
+  EXPECT_EQ(layout.FoldAt(460 - 6), (FoldState{9, true, true}));
+  // Rows, then the header row at 23 × 10 − 16 = 214, then the help pair at 237; a window
+  // taller than its full height still shows nine rows, never ten.
+  EXPECT_EQ(layout.FoldAt(460 - 213), (FoldState{0, true, true}));
+  EXPECT_EQ(layout.FoldAt(460 - 214), (FoldState{-1, false, true}));
+  EXPECT_EQ(layout.FoldAt(460 - 237), (FoldState{-2, false, false}));
+  EXPECT_EQ(layout.FoldAt(460 + 100), (FoldState{9, true, true}));
 }
 
 TEST(SizingArithmetic, ATinyLayoutKeepsItsOwnHeightAsTheLeast) {
