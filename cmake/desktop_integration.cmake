@@ -43,3 +43,8 @@ add_test(NAME install_tree
                  -DVALIDATE=${TICKTAVO_DESKTOP_FILE_VALIDATE}
                  -P ${TICKTAVO_ROOT}/cmake/check_install.cmake)
 set_tests_properties(install_tree PROPERTIES LABELS install)
+
+# The guide's converter on its own: anchors, tables, code, escaping, safe links.
+add_test(NAME readme_to_html
+         COMMAND Python3::Interpreter ${TICKTAVO_ROOT}/tests/guide/readme_to_html_test.py)
+set_tests_properties(readme_to_html PROPERTIES LABELS install)

@@ -72,9 +72,23 @@ def is_rule_row(line):
     return bool(re.fullmatch(r"\s*\|?\s*:?-{2,}:?\s*(\|\s*:?-{2,}:?\s*)*\|?\s*", line))
 
 
+def heading_anchor(text, taken):
+    """The id a heading gets, as code hosts make them, so that links like (#installing) work in
+    the README and the guide alike: lower case, marks dropped, spaces turned into hyphens, and
+    -1, -2 ... after a repeated one."""
+    base = re.sub(r"[^\w\- ]", "", text.lower()).replace(" ", "-")
+    anchor, n = base, 0
+    while anchor in taken:
+        n += 1
+        anchor = f"{base}-{n}"
+    taken.add(anchor)
+    return anchor
+
+
 def convert(lines):
     body = []
     title = None
+    anchors = set()
     i = 0
     n = len(lines)
     paragraph = []
@@ -106,7 +120,8 @@ def convert(lines):
             text = heading.group(2)
             if title is None:
                 title = text
-            body.append(f"<h{level}>{inline(text)}</h{level}>")
+            anchor = heading_anchor(text, anchors)
+            body.append(f'<h{level} id="{anchor}">{inline(text)}</h{level}>')
             i += 1
             continue
 

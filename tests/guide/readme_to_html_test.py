@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""The user guide is written from the README: headings, tables, code and links as the README
+means them, and nothing in the README's text turned into markup it did not ask for."""
+
+import importlib.util
+import os
+import sys
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SCRIPT = os.path.join(HERE, "..", "..", "scripts", "readme_to_html.py")
+spec = importlib.util.spec_from_file_location("readme_to_html", SCRIPT)
+readme_to_html = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(readme_to_html)
+
+
+def render(text):
+    _, body = readme_to_html.convert(text.splitlines(keepends=True))
+    return "\n".join(body)
+
+
+class HeadingAnchors(unittest.TestCase):
+    def test_links_within_the_guide_find_their_headings(self):
+        page = render("# Top\n\nSee [below](#choosing-the-midi-output-ticktavo_midi).\n\n"
+                      "## Choosing the MIDI output: `TICKTAVO_MIDI`\n")
+        self.assertIn('href="#choosing-the-midi-output-ticktavo_midi"', page)
+        self.assertIn('<h2 id="choosing-the-midi-output-ticktavo_midi">', page)
+
+    def test_a_repeated_heading_gets_a_numbered_anchor(self):
+        page = render("## Figures\n\ntext\n\n## Figures\n\n### Figures\n")
+        for anchor in ('id="figures"', 'id="figures-1"', 'id="figures-2"'):
+            self.assertIn(anchor, page)
+
+
+class Escaping(unittest.TestCase):
+    def test_markup_in_the_text_is_shown_as_typed(self):
+        page = render('A <script>alert(1)</script> & "quotes"\n\n| a<b | c |\n|---|---|\n| <i> | & |\n')
+        self.assertNotIn("<script>", page)
+        self.assertIn("&lt;script&gt;", page)
+        self.assertNotIn("<i>", page)
+
+    def test_only_safe_addresses_become_links(self):
+        page = render("[bad](javascript:alert(1)) and [good](https://example.org/x) "
+                      "and [here](#installing)\n")
+        self.assertNotIn('href="javascript:', page)
+        self.assertIn('href="https://example.org/x"', page)
+        self.assertIn('href="#installing"', page)
+
+    def test_code_blocks_keep_their_lines_and_escape_them(self):
+        page = render("```\nmake run   # <start>\nmake test\n```\n")
+        self.assertIn("make run   # &lt;start&gt;\nmake test", page)
+
+
+class Tables(unittest.TestCase):
+    def test_the_rule_row_makes_the_first_row_a_heading(self):
+        page = render("| Key | Does |\n|---|---|\n| Alt+P | Play / Stop |\n")
+        self.assertIn("<th>Key</th>", page)
+        self.assertIn("<td>Alt+P</td>", page)
+        self.assertNotIn("---", page)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]] + sys.argv[1:])
