@@ -16,6 +16,7 @@
 #include "res/resource_ids.h"
 #include "res/string_table.h"
 #include "res/user_guide.h"
+#include "ui/accessibility.h"
 #include "ui/dialog_builder.h"
 
 namespace ticktavo {
@@ -79,6 +80,7 @@ QUrl AboutDialog::ProductPageUrl() {
 void AboutDialog::OnInitDialog() {
   m_versionStatic->setText(m_versionText);
   OnCtlColor();
+  MakeAboutBoxAccessible(*this);
   m_okButton->setFocus(Qt::OtherFocusReason);
 }
 

@@ -343,6 +343,7 @@ void MakeMainWindowAccessible(MetronomeDialog& dialog) {
 }
 
 void MakeAboutBoxAccessible(AboutDialog& about) {
+  InstallAccessibleInterfaces();
   if (QLabel* icon = about.IconStatic()) icon->setAccessibleName(QStringLiteral("Ticktavo"));
   new DescriptionWatch(about);
 }

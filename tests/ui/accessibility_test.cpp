@@ -31,6 +31,7 @@
 
 #include "res/dialog_template.h"
 #include "res/resource_ids.h"
+#include "ui/about_dialog.h"
 #include "ui/accessibility.h"
 #include "ui/blinker_static.h"
 #include "ui/up_down_ctrl.h"
@@ -233,15 +234,15 @@ TEST_F(AccessibilityTest, NamesOfTheWindowsOwnTableMatchTheControls) {
   EXPECT_TRUE(MainWindowAccessibleName(0).isEmpty());
 }
 
-// Nothing a screen reader can reach in the window, down to the list items, is left unnamed.
-TEST_F(AccessibilityTest, NothingInTheWindowIsUnnamed) {
-  int visited = 0;
+// Walks everything a screen reader can reach from root, down to list items, and returns a
+// description of each part without a name.
+std::vector<std::string> UnnamedParts(QObject* root, int* visited) {
   std::vector<std::string> unnamed;
-  std::vector<QAccessibleInterface*> pending = {Interface(m_dialog.get())};
+  std::vector<QAccessibleInterface*> pending = {Interface(root)};
   while (!pending.empty()) {
     QAccessibleInterface* iface = pending.back();
     pending.pop_back();
-    ++visited;
+    ++*visited;
     if (iface->text(QAccessible::Name).trimmed().isEmpty()) {
       QObject* object = iface->object();
       unnamed.push_back(object != nullptr ? std::string(object->metaObject()->className()) + " " +
@@ -252,9 +253,34 @@ TEST_F(AccessibilityTest, NothingInTheWindowIsUnnamed) {
       if (QAccessibleInterface* child = iface->child(i)) pending.push_back(child);
     }
   }
+  return unnamed;
+}
+
+// Nothing a screen reader can reach in the window, down to the list items, is left unnamed.
+TEST_F(AccessibilityTest, NothingInTheWindowIsUnnamed) {
+  int visited = 0;
+  const std::vector<std::string> unnamed = UnnamedParts(m_dialog.get(), &visited);
   // 65 controls, 2 arrows and an edit field inside controls, 10 lists of 47 or 0 items.
   EXPECT_GE(visited, 1 + 65 + 2 + 1 + 10 + 9 * 47);
   EXPECT_TRUE(unnamed.empty()) << ::testing::PrintToString(unnamed);
+}
+
+// The About box as a screen reader finds it: the box by its title, the icon by the program's
+// name, the texts by what they say, nothing unnamed.
+TEST_F(AccessibilityTest, NothingInTheAboutBoxIsUnnamed) {
+  AboutDialog about(m_dialog.get());
+  int visited = 0;
+  const std::vector<std::string> unnamed = UnnamedParts(&about, &visited);
+  EXPECT_GE(visited, 1 + 6);  // the box, its icon, three texts, the link and OK
+  EXPECT_TRUE(unnamed.empty()) << ::testing::PrintToString(unnamed);
+
+  EXPECT_EQ(Interface(&about)->role(), Role::Dialog);
+  EXPECT_EQ(Name(Interface(&about)), "About Ticktavo");
+  EXPECT_EQ(Text(about.IconStatic(), QAccessible::Name), "Ticktavo");
+  EXPECT_EQ(Text(about.VersionStatic(), QAccessible::Name), "Ticktavo version 1.4");
+  EXPECT_EQ(Text(about.OkButton(), QAccessible::Name), "OK");
+  EXPECT_EQ(Text(about.LinkStatic(), QAccessible::Name),
+            AboutDialog::ProductPageUrl().toString().toStdString());
 }
 
 // --- Parts Qt builds inside controls ---
