@@ -74,7 +74,7 @@ TEST(AboutBox, ShowsTheProgramItsVersionAndTheGuidesAddress) {
   ASSERT_TRUE(guide.open(QIODevice::ReadOnly)) << url.toString().toStdString();
   const QByteArray page = guide.readAll();
   EXPECT_TRUE(page.startsWith("<!DOCTYPE html>"));
-  EXPECT_TRUE(page.contains("<h1>Ticktavo</h1>"));
+  EXPECT_TRUE(page.contains("<h1 id=\"ticktavo\">Ticktavo</h1>"));
 }
 
 TEST(AboutBox, EveryTextFitsItsLine) {
