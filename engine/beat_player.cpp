@@ -172,29 +172,36 @@ bool BeatPlayer::RemoveHead() {
   BeatNode* removed = nullptr;
   {
     std::lock_guard lock(m_queueLock);
-    removed = m_head;
-    if (removed == nullptr) return false;
-    m_head = removed->newer;
-    if (m_head != nullptr) {
-      m_head->older = nullptr;
-    } else {
-      m_tail = nullptr;
-    }
-    m_count.fetch_sub(1, std::memory_order_acq_rel);
+    removed = UnlinkHead();
   }
   delete removed;
-  return true;
+  return removed != nullptr;
+}
+
+BeatNode* BeatPlayer::UnlinkHead() {
+  BeatNode* removed = m_head;
+  if (removed == nullptr) return nullptr;
+  m_head = removed->newer;
+  if (m_head != nullptr) {
+    m_head->older = nullptr;
+  } else {
+    m_tail = nullptr;
+  }
+  m_count.fetch_sub(1, std::memory_order_acq_rel);
+  return removed;
 }
 
 void BeatPlayer::RemoveSoundedHead(std::uint64_t clearGeneration) {
   // Between the sounding and this removal the thread has been inside the owner's blinker call.
   // If a Stop came meanwhile, the sounded beat is gone already and the head may be the first
-  // beat of the next run, which must not be lost.
+  // beat of the next run, which must not be lost. The check and the removal are one step under
+  // the lock: the window may stop and start again at any moment in between otherwise.
+  BeatNode* removed = nullptr;
   {
     std::lock_guard lock(m_queueLock);
-    if (m_clearGeneration != clearGeneration) return;
+    if (m_clearGeneration == clearGeneration) removed = UnlinkHead();
   }
-  RemoveHead();
+  delete removed;
 }
 
 BeatNode* BeatPlayer::DetachAll() {

@@ -142,6 +142,9 @@ class BeatPlayer final : public BeatSink {
 
   // Unlinks every node; the caller holds m_queueLock and frees them after releasing it.
   BeatNode* DetachAll();
+  // Unlinks the head (null when the queue is empty); the caller holds m_queueLock and frees it
+  // after releasing it.
+  BeatNode* UnlinkHead();
   static void FreeNodes(BeatNode* tail);
 
   PlayerOwner* m_owner;
@@ -166,8 +169,9 @@ class BeatPlayer final : public BeatSink {
   std::uint64_t m_clearGeneration = 0;  // under m_queueLock: counts ClearQueue and Stop
 
   // The hold. Stop and Resume change m_running and m_resync under m_holdMutex, and the timing
-  // thread takes its fresh origin under it, so a Stop can never slip between the thread's check
-  // and its reading of the clock.
+  // thread decides under it whether to hold and whether to take a fresh origin. A Stop that
+  // comes after that decision, before the clock is read, is seen by the check of m_resync right
+  // after the reading, which then takes no time from that origin.
   mutable std::mutex m_holdMutex;
   mutable std::condition_variable m_holdCv;
   bool m_shutdown = false;  // under m_holdMutex
