@@ -1,5 +1,6 @@
 #include "ui/metronome_dialog.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QApplication>
@@ -412,7 +413,16 @@ void MetronomeDialog::OnTempoEditKillFocus() {
 void MetronomeDialog::OnHScroll(QSlider* slider) {
   if (slider == m_tempoSlider) {
     // The edit's change handler sets the tempo and snaps the thumb to the whole tempo.
-    const QString text = QString::number(SliderToBpm(slider->sliderPosition()));
+    const int position = slider->sliderPosition();
+    int bpm = SliderToBpm(position);
+    // Whole tempos lie 1.3 to 11 positions apart, so a key's or a wheel notch's step would
+    // round back to the tempo it left and the thumb would snap back: a step (never a drag)
+    // goes at least to the next whole tempo in its direction. While the step is handled the
+    // slider's value is still the position it left.
+    if (bpm == m_bpm && !slider->isSliderDown() && position != slider->value()) {
+      bpm = std::clamp(bpm + (position > slider->value() ? 1 : -1), kMinBpm, kMaxBpm);
+    }
+    const QString text = QString::number(bpm);
     if (m_tempoEdit->text() != text) {
       m_tempoEdit->setText(text);
     } else {

@@ -1,11 +1,13 @@
 // The tempo controls: the logarithmic slider mapping, the typed tempo and its clamp, focus
 // loss, and the slider's snapping to whole tempos.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "ui_test_support.h"
 
@@ -114,6 +116,49 @@ TEST_F(TempoFieldTest, SliderEndsAndSnapping) {
   EXPECT_EQ(m_dialog->TempoEdit()->text(), QStringLiteral("5"));
   EXPECT_EQ(slider->value(), 7055);
   EXPECT_EQ(m_dialog->Bpm(), 5);
+}
+
+// One whole tempo lies 1000 × log2((b + 129) / (b + 128)) positions from the next: 10.9 at
+// 4 bpm, 4.4 at 200, 1.3 at 999. A key's step of 1 position (or a page of 10) would round
+// back to the same tempo and the thumb would snap back where it was: each step must reach the
+// next whole tempo at least.
+struct StepCase {
+  const char* start;
+  Qt::Key key;
+  int bpm;
+};
+
+TEST_F(TempoFieldTest, EveryKeyStepOfTheSliderChangesTheTempo) {
+  const StepCase cases[] = {
+      {"200", Qt::Key_Right, 201},   {"200", Qt::Key_Left, 199}, {"4", Qt::Key_Right, 5},
+      {"5", Qt::Key_Left, 4},        {"60", Qt::Key_Up, 61},     {"60", Qt::Key_Down, 59},
+      {"4", Qt::Key_PageUp, 5},      {"5", Qt::Key_PageDown, 4}, {"999", Qt::Key_Right, 1000},
+      {"1000", Qt::Key_Right, 1000},  // already at the top
+      {"4", Qt::Key_Left, 4},         // and at the bottom
+      {"200", Qt::Key_PageUp, 202},   // 10 positions from 8358: 8368 → 2^8.368 = 330.4 → 202
+  };
+  QSlider* slider = m_dialog->TempoSlider();
+  for (const StepCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.start << " key " << c.key);
+    m_dialog->TempoEdit()->setText(QString::fromLatin1(c.start));
+    slider->setFocus();
+    QTest::keyClick(slider, c.key);
+    EXPECT_EQ(m_dialog->Bpm(), c.bpm);
+    EXPECT_EQ(m_dialog->TempoEdit()->text().toStdString(), std::to_string(c.bpm));
+    EXPECT_EQ(slider->value(), MetronomeDialog::BpmToSlider(c.bpm));
+  }
+}
+
+TEST_F(TempoFieldTest, WheelStepsOfTheSliderChangeTheTempo) {
+  // At 60 bpm the next tempo is 7.7 positions away; a notch scrolls 3 positions.
+  QSlider* slider = m_dialog->TempoSlider();
+  m_dialog->TempoEdit()->setText(QStringLiteral("60"));
+  const QPoint centre = slider->rect().center();
+  QWheelEvent up(centre, slider->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
+                 Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(slider, &up);
+  EXPECT_EQ(m_dialog->Bpm(), 61);
+  EXPECT_EQ(slider->value(), MetronomeDialog::BpmToSlider(61));
 }
 
 TEST_F(TempoFieldTest, TempoTypedWhilePlayingChangesThePeriodAtOnce) {
