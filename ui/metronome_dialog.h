@@ -174,6 +174,7 @@ class MetronomeDialog final : public QDialog, public TransportView, private Owne
   // OwnerWindow: the engine's calls, already on the window's thread.
   QWidget* MessageBoxOwner() override;
   void OnBeatPlayed(int velocity, int note) override;
+  bool EngineRunning() const override { return m_player.Running(); }
 
   static std::size_t Index(int voice);
   void BindControls();

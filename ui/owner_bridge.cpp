@@ -41,6 +41,8 @@ void OwnerBridge::SetMainBlinkerFrame(int frame) {
         return blinker != nullptr && blinker->WouldChange(frame);
       },
       [this, frame] {
+        // Sent before a stop that the window handled first: the beat is over.
+        if (!m_window.EngineRunning()) return;
         if (BlinkerStatic* blinker = m_mainBlinker.load()) blinker->SetFrame(frame);
       });
 }

@@ -19,6 +19,10 @@ class OwnerWindow {
   virtual QWidget* MessageBoxOwner() = 0;
   // A beat has been sounded; queue the next one.
   virtual void OnBeatPlayed(int velocity, int note) = 0;
+  // Whether the engine still plays. A beat's frame that reaches the window after a stop was
+  // sent before it (the timing thread had already sounded the beat) and must not light the
+  // blinker the stop has just blanked.
+  virtual bool EngineRunning() const = 0;
 
  protected:
   ~OwnerWindow() = default;

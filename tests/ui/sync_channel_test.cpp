@@ -74,9 +74,11 @@ class NullWindow final : public OwnerWindow {
     lastNote = note;
     ++beats;
   }
+  bool EngineRunning() const override { return running; }
   int beats = 0;
   int lastVelocity = 0;
   int lastNote = 0;
+  bool running = true;
 };
 
 TEST(OwnerBridge, BlankBlinkerFadesAndRepeatedFramesCostTheTimingThreadNothing) {
@@ -118,6 +120,29 @@ TEST(OwnerBridge, BlankBlinkerFadesAndRepeatedFramesCostTheTimingThreadNothing) 
   ASSERT_EQ(late.wait_for(kPatience), std::future_status::ready);
   EXPECT_EQ(window.beats, 1);
   EXPECT_EQ(blinker.Frame(), 4);
+}
+
+// The timing thread sounds a beat and sends its frame; the user stops before the window's thread
+// gets to it. The stop blanked the blinker, and the late frame must not light it again: the
+// engine is held now, so nothing would fade it until the next start.
+TEST(OwnerBridge, BeatFrameArrivingAfterAStopLeavesTheBlinkerBlank) {
+  SyncChannel channel;
+  NullWindow window;
+  OwnerBridge bridge(channel, window);
+  BlinkerStatic blinker;
+  bridge.SetMainBlinker(&blinker);
+
+  auto beat = std::async(std::launch::async, [&] { bridge.SetMainBlinkerFrame(8); });
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (!channel.HasPendingCall() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  ASSERT_TRUE(channel.HasPendingCall());
+  window.running = false;  // the stop, handled first
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return beat.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
+  EXPECT_EQ(blinker.Frame(), 0);
+  EXPECT_EQ(blinker.PictureChanges(), 0);
 }
 
 }  // namespace
