@@ -79,10 +79,13 @@ void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
   // will not start a transaction (read-only) is still read.
   RegistryTransaction transaction(m_registry);
   OpenKey key(m_registry);
-  if (m_registry.CreateKey(Registry::kCurrentUser, path, RegAccess::kRead, key.Out()) !=
-      RegResult::kSuccess) {
-    return;
-  }
+  const bool opened = m_registry.CreateKey(Registry::kCurrentUser, path, RegAccess::kRead,
+                                           key.Out()) == RegResult::kSuccess;
+  // A preset that cannot be opened changes nothing. Main settings that cannot be opened (a
+  // settings file the program cannot use) are taken as empty: the window starts on the
+  // defaults instead of showing blank fields, no style and sliders at 0 over the values the
+  // dialog really plays with.
+  if (!opened && presetName) return;
 
   Settings defaults;
   if (presetName) {
@@ -91,7 +94,7 @@ void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
       defaults.blinkSize[static_cast<std::size_t>(n)] = m_view.BlinkSize(n);
     }
   }
-  const Settings s = ReadSettings(m_registry, key.Get(), defaults);
+  const Settings s = opened ? ReadSettings(m_registry, key.Get(), defaults) : defaults;
 
   m_view.SetTempoText(std::to_string(s.bpm));
   m_view.TempoEditKillFocus();
@@ -109,16 +112,19 @@ void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
   if (!presetName) {
     std::string name;
     for (std::uint32_t index = 0;
-         m_registry.EnumKey(key.Get(), index, &name) == RegResult::kSuccess; ++index) {
+         opened && m_registry.EnumKey(key.Get(), index, &name) == RegResult::kSuccess; ++index) {
       if (name.size() < kPresetNameBufferSize) InsertSorted(name);
     }
-    const int position = ReadDword(m_registry, key.Get(), kPresetValue, kDefaultPresetPosition);
+    const int position =
+        opened ? ReadDword(m_registry, key.Get(), kPresetValue, kDefaultPresetPosition)
+               : kDefaultPresetPosition;
     m_view.SelectPreset(position >= 0 && position < m_view.PresetCount() ? position : -1);
     m_view.EnableDelete(position != -1);
     m_view.EnableSave(position == -1);
 
     m_view.CaptureLayout();
-    const WindowRect stored = ReadWindowRect(m_registry, key.Get(), m_view.CurrentWindowRect());
+    const WindowRect current = m_view.CurrentWindowRect();
+    const WindowRect stored = opened ? ReadWindowRect(m_registry, key.Get(), current) : current;
     std::vector<WindowRect> screens = m_view.ScreenRects();
     m_view.MoveWindowTo(KeepOnScreen(stored, screens));
   }

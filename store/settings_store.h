@@ -48,9 +48,10 @@ class SettingsStore {
   bool SaveSettings(std::optional<std::string_view> presetName);
 
   // Reads the main key (no name) or the named preset and applies it to the dialog in the
-  // order above. A missing key is created empty, so its defaults apply; a key that can be
-  // neither opened nor created changes nothing. A preset without blinker sizes keeps the
-  // sizes in force; the main key without them gives 8.
+  // order above. A missing key is created empty, so its defaults apply. A preset key that
+  // can be neither opened nor created changes nothing; main settings that cannot be opened
+  // load as an empty key would. A preset without blinker sizes keeps the sizes in force; the
+  // main key without them gives 8.
   void LoadSettings(std::optional<std::string_view> presetName);
 
   // The user chose an item in the preset list: load it, Save disabled, Delete enabled, the

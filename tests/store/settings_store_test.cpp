@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "recording_view.h"
 #include "store/memory_registry.h"
+#include "store/sqlite_registry.h"
 #include "store_test_support.h"
 
 namespace ticktavo {
@@ -282,6 +285,39 @@ TEST_F(SettingsStoreTest, ChoosingAPresetThatWentAwayCreatesItEmptyWithDefaults)
   m_store.OnPresetSelected();
   EXPECT_TRUE(KeyExists("Gone"));
   EXPECT_EQ(m_view.bpm, 200);
+}
+
+// A settings file the program cannot use at all (here its folder would have to be made
+// inside a plain file): the main settings still come up as at a first start, so the window
+// never shows blank fields over values it is really using. A preset changes nothing.
+TEST_F(SettingsStoreTest, SettingsThatCannotBeOpenedGiveTheFirstStartDefaults) {
+  test::TempFolder folder;
+  std::ofstream(folder.path() / "plain") << "not a folder";
+  std::ostringstream errors;
+  auto unusable = SqliteRegistry::Open(folder.path() / "plain" / "settings.db", errors);
+  ASSERT_FALSE(unusable->IsOpen());
+  SettingsStore store(*unusable, m_view);
+  m_view.bpm = 60;
+  m_view.beatsText = "";
+  m_view.volume.fill(0);
+  m_view.blinkSize.fill(0);
+  m_view.customText = "";
+  m_view.blinking = false;
+  m_view.presets = {"Kept"};
+
+  store.LoadSettings("Kept");
+  EXPECT_EQ(m_view.calls, std::vector<std::string>{});
+
+  m_view.presets.clear();
+  store.LoadSettings(std::nullopt);
+  std::vector<std::string> expected = MusicalSteps(
+      "200", "4", {2, 1, 42, 0, 0, 0, 0, 0, 0}, {127, 127, 127, 127, 127, 127, 127, 127, 127},
+      {8, 8, 8, 8, 8, 8, 8, 8, 8}, "31212012121", 0, true);
+  for (const char* step : {"SelectPreset -1", "EnableDelete 1", "EnableSave 0", "CaptureLayout",
+                           "MoveWindowTo 10 20 310 520"}) {
+    expected.push_back(step);
+  }
+  EXPECT_EQ(m_view.calls, expected);
 }
 
 TEST_F(SettingsStoreTest, SavingANewPresetInsertsItSortedAndSelectsIt) {

@@ -2,7 +2,9 @@
 // controls, the preset commands with their questions and errors, and the window's place.
 // The registry is in memory here; settings_restart_test.cpp uses the real file.
 
+#include <fstream>
 #include <functional>
+#include <sstream>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +20,7 @@
 #include "rhythm/percussion_table.h"
 #include "settings_test_support.h"
 #include "store/settings_values.h"
+#include "store/sqlite_registry.h"
 #include "store/store_test_support.h"
 #include "ui/blinker_static.h"
 #include "ui/measure_edit.h"
@@ -157,6 +160,31 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_TRUE(d.SaveButton()->isEnabled());
                    }}),
     [](const ::testing::TestParamInfo<StoredCase>& info) { return std::string(info.param.name); });
+
+// A settings file the program cannot use (its folder would have to be made inside a plain
+// file): the window still shows the first start's defaults, not blank fields over the values
+// it plays with, and it can fold.
+TEST_F(SettingsLoadTest, AnUnusableSettingsFileStillShowsTheDefaults) {
+  test::TempFolder folder;
+  std::ofstream(folder.path() / "plain") << "not a folder";
+  std::ostringstream errors;
+  auto unusable = SqliteRegistry::Open(folder.path() / "plain" / "settings.db", errors);
+  ASSERT_FALSE(unusable->IsOpen());
+  m_registry = unusable.get();
+  Open();
+  EXPECT_EQ(m_dialog->TempoEdit()->text(), QStringLiteral("200"));
+  EXPECT_TRUE(m_dialog->StraightRadio()->isChecked());
+  EXPECT_EQ(m_dialog->BeatsEdit()->text(), QStringLiteral("4"));
+  EXPECT_EQ(m_dialog->InstrumentCombo(0)->currentText(), QStringLiteral("Side Stick"));
+  EXPECT_EQ(m_dialog->VolumeSlider(8)->value(), 127);
+  EXPECT_EQ(m_dialog->VoiceBlinker(8)->Frame(), 8);
+  EXPECT_EQ(m_dialog->CustomMeasureEdit()->text(), QStringLiteral("31212012121"));
+  EXPECT_TRUE(m_dialog->BlinkCheck()->isChecked());
+  EXPECT_TRUE(m_dialog->DeleteButton()->isEnabled());
+  EXPECT_FALSE(m_dialog->SaveButton()->isEnabled());
+  EXPECT_TRUE(m_dialog->LayoutReady());
+  CloseAndDestroy();  // the save at close fails quietly
+}
 
 TEST_F(SettingsLoadTest, OneByteBlinkingFromAnEarlierRunIsReadBack) {
   Registry::Key key = 0;
