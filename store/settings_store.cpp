@@ -123,10 +123,14 @@ void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
     m_view.EnableSave(position == -1);
 
     m_view.CaptureLayout();
-    const WindowRect current = m_view.CurrentWindowRect();
-    const WindowRect stored = opened ? ReadWindowRect(m_registry, key.Get(), current) : current;
-    std::vector<WindowRect> screens = m_view.ScreenRects();
-    m_view.MoveWindowTo(KeepOnScreen(stored, screens));
+    // With no place stored (a first start) the window stays where it was created: moving it
+    // to its own rectangle would change nothing, and before the window is first shown that
+    // rectangle is not yet the place the system will give it.
+    if (opened && WindowRectStored(m_registry, key.Get())) {
+      const WindowRect stored = ReadWindowRect(m_registry, key.Get(), m_view.CurrentWindowRect());
+      std::vector<WindowRect> screens = m_view.ScreenRects();
+      m_view.MoveWindowTo(KeepOnScreen(stored, screens));
+    }
   }
   transaction.Commit();
 }

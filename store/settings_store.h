@@ -36,7 +36,8 @@ namespace ticktavo {
 //      stored -1 -> Delete disabled, Save enabled; any other -> Delete enabled, Save
 //      disabled (a missing value reads as 0)
 //   9. CaptureLayout
-//  10. MoveWindowTo(the stored rectangle over the current one, kept on screen)
+//  10. MoveWindowTo(the stored rectangle over the current one, kept on screen); with no
+//      rectangle stored the window stays where it was created
 class SettingsStore {
  public:
   SettingsStore(Registry& registry, SettingsView& view) : m_registry(registry), m_view(view) {}

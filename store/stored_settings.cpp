@@ -140,6 +140,16 @@ WindowRect ReadWindowRect(Registry& registry, Registry::Key key, WindowRect curr
   return current;
 }
 
+bool WindowRectStored(Registry& registry, Registry::Key key) {
+  for (std::string_view name :
+       {kWindowTopValue, kWindowBottomValue, kWindowLeftValue, kWindowRightValue}) {
+    // An empty buffer: a stored value answers that it needs more room (or fits, when empty).
+    const RegResult result = registry.QueryValue(key, name, nullptr, {}, nullptr);
+    if (result == RegResult::kSuccess || result == RegResult::kMoreData) return true;
+  }
+  return false;
+}
+
 RegResult WriteWindowRect(Registry& registry, Registry::Key key, WindowRect rect) {
   RegResult first = RegResult::kSuccess;
   Accumulate(&first, WriteDword(registry, key, kWindowTopValue, rect.top));

@@ -72,6 +72,8 @@ RegResult WriteSettings(Registry& registry, Registry::Key key, const Settings& s
 // The window rectangle values over `current`, read in the order "WindowTop",
 // "WindowBottom", "WindowLeft", "WindowRight".
 WindowRect ReadWindowRect(Registry& registry, Registry::Key key, WindowRect current);
+// Whether any of the four window rectangle values is stored.
+bool WindowRectStored(Registry& registry, Registry::Key key);
 // Written in the same order; the first failure, or kSuccess.
 RegResult WriteWindowRect(Registry& registry, Registry::Key key, WindowRect rect);
 

@@ -143,10 +143,6 @@ void DialogSettingsView::CaptureLayout() {
 
 void DialogSettingsView::MoveWindowTo(WindowRect rect) {
   QWidget& window = m_dialog;
-  // Nothing stored: the window stays as it was created. (Before it is first shown its frame is
-  // not known yet, so its current rectangle is its inside, and must not be taken for an outer
-  // size.)
-  if (rect == CurrentWindowRect()) return;
   const QSize outer(SizeBetween(rect.left, rect.right), SizeBetween(rect.top, rect.bottom));
   // A window's position is its frame's corner; its size is the inside only.
   window.move(rect.left, rect.top);

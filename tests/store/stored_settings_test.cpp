@@ -216,6 +216,16 @@ TEST_F(StoredSettingsTest, WindowRectangleReadsOverTheCurrentOneInItsOwnOrder) {
   ASSERT_EQ(empty.CreateKey(Registry::kCurrentUser, SettingsKey, RegAccess::kRead, &key),
             RegResult::kSuccess);
   EXPECT_EQ(ReadWindowRect(empty, key, WindowRect{1, 2, 3, 4}), (WindowRect{1, 2, 3, 4}));
+
+  // Any one of the four values, of any length, counts as a stored place.
+  EXPECT_TRUE(WindowRectStored(m_registry, m_key));
+  EXPECT_FALSE(WindowRectStored(empty, key));
+  Registry::Key writable = 0;
+  ASSERT_EQ(empty.OpenKey(Registry::kCurrentUser, SettingsKey, RegAccess::kWrite, &writable),
+            RegResult::kSuccess);
+  ASSERT_EQ(empty.SetValue(writable, kWindowRightValue, kRegDword, test::Bytes({7})),
+            RegResult::kSuccess);
+  EXPECT_TRUE(WindowRectStored(empty, key));
 }
 
 TEST(KeepOnScreen, MovesOnlyWindowsWhollyOutsideEveryScreen) {

@@ -475,5 +475,34 @@ TEST_F(WindowPlaceTest, OffScreenRuleAgainstThePrimaryScreen) {
   }
 }
 
+// Remembers the window's rectangle as its settings are loaded, before it is first shown.
+class LoadTimeRect final : public SettingsSeam {
+ public:
+  void LoadSettings(MetronomeDialog& dialog, const char* /*presetName*/) override {
+    rect = dialog.frameGeometry();
+  }
+  bool SaveSettings(MetronomeDialog& /*dialog*/, const char* /*presetName*/) override {
+    return false;
+  }
+  QRect rect;
+};
+
+// A window stored in the primary screen's top-left corner comes back there like any other
+// stored place, also when the stored rectangle equals the one the window has before it is
+// first shown (where the system draws no frame, the origin and the created size). Only a
+// first start, with nothing stored, leaves the window where the system puts it.
+TEST_F(WindowPlaceTest, AWindowStoredAtTheCornerComesBackThere) {
+  LoadTimeRect seen;
+  {
+    MetronomeDialog first(m_clock, m_midi, seen);
+    first.Create();
+  }
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  ASSERT_EQ(seen.rect.topLeft(), screen.topLeft());
+  StoreRect(seen.rect);
+  Open();
+  EXPECT_EQ(m_dialog->frameGeometry().topLeft(), screen.topLeft());
+}
+
 }  // namespace
 }  // namespace ticktavo::testing
