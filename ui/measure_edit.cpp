@@ -1,5 +1,6 @@
 #include "ui/measure_edit.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 
 #include "rhythm/measure_parser.h"
@@ -20,6 +21,22 @@ void MeasureEdit::keyPressEvent(QKeyEvent* event) {
     }
   }
   QLineEdit::keyPressEvent(event);
+}
+
+void MeasureEdit::inputMethodEvent(QInputMethodEvent* event) {
+  const QString committed = event->commitString();
+  QString kept;
+  for (QChar c : committed) {
+    if (c.unicode() <= 0x7f && IsMeasureEditChar(c.unicode())) kept.append(c);
+  }
+  if (kept == committed) {
+    QLineEdit::inputMethodEvent(event);
+    return;
+  }
+  QInputMethodEvent filtered(event->preeditString(), event->attributes());
+  filtered.setCommitString(kept, event->replacementStart(), event->replacementLength());
+  QLineEdit::inputMethodEvent(&filtered);
+  event->accept();
 }
 
 }  // namespace ticktavo

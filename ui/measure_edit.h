@@ -15,6 +15,9 @@ class MeasureEdit final : public QLineEdit {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // Text committed by an input method (compose key, on-screen keyboard, Asian input methods)
+  // is typed too, and filtered alike.
+  void inputMethodEvent(QInputMethodEvent* event) override;
 };
 
 }  // namespace ticktavo

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -169,6 +170,33 @@ TEST_F(KeyboardTest, MeasureFieldTakesOnlyMeasureCharacters) {
   EXPECT_EQ(measure->text(), QStringLiteral("1(2 3)0"));
   QTest::keyClick(measure, Qt::Key_Backspace);
   EXPECT_EQ(measure->text(), QStringLiteral("1(2 3)"));
+}
+
+// Characters can also arrive from an input method (a compose key, an on-screen keyboard, a
+// full-width digit from an Asian input method): they are typed all the same and are filtered
+// the same way. Only what the method commits counts; its preview is not text yet.
+TEST_F(KeyboardTest, MeasureFieldFiltersWhatAnInputMethodCommits) {
+  QTest::keyClick(m_dialog->TempoEdit(), Qt::Key_C, Qt::AltModifier);
+  MeasureEdit* measure = m_dialog->CustomMeasureEdit();
+  measure->clear();
+  measure->setFocus();
+  struct Commit {
+    const char16_t* text;
+    const char* expected;  // the whole field afterwards
+  };
+  const Commit commits[] = {
+      {u"1", "1"},          {u"\u00e9", "1"},  // é from a compose key
+      {u"(2a3)", "1(23)"},                     // a letter inside is dropped, the rest stays
+      {u"\uff14", "1(23)"},                    // full-width 4
+      {u" 0", "1(23) 0"},
+  };
+  for (const Commit& commit : commits) {
+    SCOPED_TRACE(QString::fromUtf16(commit.text).toStdString());
+    QInputMethodEvent event;
+    event.setCommitString(QString::fromUtf16(commit.text));
+    QApplication::sendEvent(measure, &event);
+    EXPECT_EQ(measure->text().toStdString(), commit.expected);
+  }
 }
 
 }  // namespace
