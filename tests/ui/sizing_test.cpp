@@ -1,6 +1,7 @@
 // How the main window folds: the arithmetic on its own (row thresholds, limits, the repaint
 // band), then the real window shrunk and grown by real resize events.
 
+#include <map>
 #include <vector>
 
 #include <QComboBox>
@@ -268,6 +269,43 @@ TEST_F(SizingTest, GrowingRepaintsFromTheOldBandDownToTheNewBottom) {
             QRect(0, shrunk - reserve - growth, m_full.width(), reserve + growth));
   ShrinkBy(60);  // 40 pixels of growth
   EXPECT_EQ(m_sizer->LastRepaintBand(), QRect(0, shrunk - reserve, m_full.width(), reserve + 40));
+}
+
+// Counts the paint events that reach the watched widgets.
+struct PaintCounter : QObject {
+  std::map<QObject*, int> paints;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints[watched];
+    return false;
+  }
+};
+
+TEST_F(SizingTest, TheBottomBandIsRepaintedAtOnceAndNothingAboveIt) {
+  ShrinkBy(2 * m_pitch);
+  // Nothing left to paint from earlier changes.
+  m_dialog->repaint();
+  PaintCounter counter;
+  std::vector<QWidget*> anchors;
+  for (int id : kAnchoredControlIds) anchors.push_back(m_dialog->Control(id));
+  // Far above the band: the Play button and voice 1's row.
+  const std::vector<QWidget*> above = {m_dialog->Control(kIdPlay),
+                                       m_dialog->Control(kIdVoiceInstrument[0]),
+                                       m_dialog->Control(kIdVoiceVolume[0])};
+  for (QWidget* widget : anchors) widget->installEventFilter(&counter);
+  for (QWidget* widget : above) widget->installEventFilter(&counter);
+
+  // One size message at an unchanged height, handled without returning to the event loop:
+  // the anchored controls are painted before it returns; no growth, so the band is only the
+  // reserve and nothing above it is touched.
+  m_dialog->OnSize();
+  for (QWidget* widget : anchors) {
+    EXPECT_GE(counter.paints[widget], 1) << widget->objectName().toStdString();
+  }
+  for (QWidget* widget : above) {
+    EXPECT_EQ(counter.paints[widget], 0) << widget->objectName().toStdString();
+  }
+  for (QWidget* widget : anchors) widget->removeEventFilter(&counter);
+  for (QWidget* widget : above) widget->removeEventFilter(&counter);
 }
 
 TEST_F(SizingTest, OneJumpHidesInTheStatedOrder) {
