@@ -1,6 +1,7 @@
 #include "ui/accessibility.h"
 
 #include <array>
+#include <cmath>
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -121,7 +122,8 @@ class SliderAccessible final : public QAccessibleWidget, public QAccessibleValue
   void setCurrentValue(const QVariant& value) override {
     bool isNumber = false;
     const double wanted = value.toDouble(&isNumber);
-    if (!isNumber) return;
+    // The value comes from another program over the bus: NaN or infinity means nothing.
+    if (!isNumber || !std::isfinite(wanted)) return;
     const int low = minimumValue().toInt();
     const int high = maximumValue().toInt();
     const int clamped = wanted <= low ? low : (wanted >= high ? high : static_cast<int>(wanted));

@@ -4,6 +4,8 @@
 // followed on the main blinker, values set by a screen reader, message boxes announced, and
 // Tab reaching every control with a focus that can be seen.
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -418,6 +420,19 @@ TEST_F(AccessibilityTest, ValuesSetByAScreenReaderActLikeTheUsersMoves) {
     EXPECT_EQ(m_dialog->TempoEdit()->text(), QString::number(tempo.bpm));
     EXPECT_EQ(m_dialog->TempoSlider()->value(), tempo.position);
     EXPECT_EQ(Text(m_dialog->TempoSlider(), QAccessible::Value), std::to_string(tempo.bpm));
+  }
+
+  // A value that is no number at all (it comes over the bus from another program) changes
+  // nothing; it once turned into the lowest tempo.
+  m_dialog->TempoEdit()->setText(QStringLiteral("120"));
+  m_dialog->SetVoiceVolume(0, 100);
+  for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(),
+                     -std::numeric_limits<double>::infinity()}) {
+    SCOPED_TRACE(bad);
+    set(m_dialog->TempoSlider(), bad);
+    set(m_dialog->VolumeSlider(0), bad);
+    EXPECT_EQ(m_dialog->Bpm(), 120);
+    EXPECT_EQ(m_dialog->Voices().m_volume[0], 100);
   }
 }
 
