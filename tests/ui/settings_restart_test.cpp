@@ -1,7 +1,13 @@
 // Settings, presets and the window's place survive a restart: one window is changed and
 // closed over the real settings file, and a new window is built over the same file.
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -89,6 +95,37 @@ TEST_F(SettingsRestartTest, ChangedSettingsPresetsAndPlaceComeBack) {
   ChoosePreset(0);
   EXPECT_EQ(m_dialog->Bpm(), 123);
   EXPECT_EQ(m_dialog->CustomMeasureEdit()->text(), QStringLiteral("1(23)0"));
+}
+
+// A damaged file: the window comes up on the defaults, the damaged file is kept beside the
+// new one untouched, one line tells why, and the close saves into the new file.
+TEST_F(SettingsRestartTest, ADamagedFileIsKeptAsideAndTheWindowStartsOnTheDefaults) {
+  const std::filesystem::path file = m_folder.path() / "ticktavo" / "settings.db";
+  std::filesystem::create_directories(file.parent_path());
+  const std::string garbage(4096, '\x5a');
+  std::ofstream(file, std::ios::binary) << garbage;
+  OpenFile();
+  Open();
+  EXPECT_EQ(m_dialog->TempoEdit()->text(), QStringLiteral("200"));
+  EXPECT_TRUE(m_dialog->StraightRadio()->isChecked());
+  EXPECT_EQ(m_dialog->PresetCombo()->count(), 0);
+  const std::string errors = m_errors.str();
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+
+  std::vector<std::filesystem::path> kept;
+  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
+    if (entry.path().filename().string().starts_with("settings.db.damaged-")) {
+      kept.push_back(entry.path());
+    }
+  }
+  ASSERT_EQ(kept.size(), 1u);
+  std::ifstream in(kept[0], std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), garbage);
+
+  CloseAndDestroy();
+  CloseFile();
+  OpenFile();
+  EXPECT_EQ(StoredDword("", "BPMinute"), 200);
 }
 
 }  // namespace
