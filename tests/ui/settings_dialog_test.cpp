@@ -227,6 +227,22 @@ TEST_F(PresetCommandTest, TypingANameEnablesSaveExactlyWhileItIsNotEmpty) {
   EXPECT_EQ(m_dialog->PresetCombo()->count(), 0);
 }
 
+// Editing the name changes Save only: the chosen preset stays selected (and is the position
+// stored at close) and Delete keeps its state.
+TEST_F(PresetCommandTest, EditingTheNameKeepsTheSelectionAndDelete) {
+  StorePreset("Alpha");
+  StorePreset("Beta");
+  Open();
+  ChoosePreset(1);
+  ASSERT_FALSE(m_dialog->SaveButton()->isEnabled());
+  TypePresetName(QStringLiteral("Other"));
+  EXPECT_EQ(m_dialog->PresetCombo()->currentIndex(), 1);
+  EXPECT_TRUE(m_dialog->DeleteButton()->isEnabled());
+  EXPECT_TRUE(m_dialog->SaveButton()->isEnabled());
+  CloseAndDestroy();
+  EXPECT_EQ(StoredDword("", kPresetValue), 1);
+}
+
 TEST_F(PresetCommandTest, TheNameFieldKeepsWhatWasTypedAndLeavingItChoosesNothing) {
   StoreDwords("Beta", {{"BPMinute", 100}});
   StoreDwords("", {{"Preset", -1}});
