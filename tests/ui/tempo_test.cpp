@@ -119,9 +119,9 @@ TEST_F(TempoFieldTest, SliderEndsAndSnapping) {
 }
 
 // One whole tempo lies 1000 × log2((b + 129) / (b + 128)) positions from the next: 10.9 at
-// 4 bpm, 4.4 at 200, 1.3 at 999. A key's step of 1 position (or a page of 10) would round
-// back to the same tempo and the thumb would snap back where it was: each step must reach the
-// next whole tempo at least.
+// 4 bpm, 4.4 at 200, 1.3 at 999. An arrow key's step of 1 position (a wheel notch's 3) would
+// mostly round back to the same tempo and the thumb would snap back where it was: each step
+// must reach the next whole tempo at least. Page keys (10 positions) must keep working.
 struct StepCase {
   const char* start;
   Qt::Key key;
