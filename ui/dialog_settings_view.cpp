@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 
 #include "res/resource_ids.h"
 #include "ui/measure_edit.h"
@@ -68,7 +69,12 @@ class OuterSizeKeeper final : public QObject {
       const QSize frame = m_window.frameGeometry().size() - m_window.size();
       if (!frame.isNull()) {
         m_window.removeEventFilter(this);
-        m_window.resize((m_outer - frame).expandedTo(QSize(0, 0)));
+        // Queued: the window's size limits are converted to inside sizes by their own watcher
+        // of this same event, which may run after this one; resizing now would be clamped by
+        // the limits of a window without a frame and come back taller by the frame.
+        const QSize inside = (m_outer - frame).expandedTo(QSize(0, 0));
+        QWidget* window = &m_window;
+        QTimer::singleShot(0, window, [window, inside] { window->resize(inside); });
         deleteLater();
       }
     }
