@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -109,18 +108,23 @@ std::vector<std::string> MusicalSteps(const std::string& bpm, const std::string&
   return steps;
 }
 
+// What a first start applies: every default, then the list steps. No presets; the missing
+// position reads as 0, which the empty list does not have: nothing selected, yet Delete
+// enabled and Save disabled. With no place stored the window keeps its place.
+std::vector<std::string> FirstStartSteps() {
+  std::vector<std::string> steps = MusicalSteps(
+      "200", "4", {2, 1, 42, 0, 0, 0, 0, 0, 0}, {127, 127, 127, 127, 127, 127, 127, 127, 127},
+      {8, 8, 8, 8, 8, 8, 8, 8, 8}, "31212012121", 0, true);
+  for (const char* step : {"SelectPreset -1", "EnableDelete 1", "EnableSave 0", "CaptureLayout"}) {
+    steps.push_back(step);
+  }
+  return steps;
+}
+
 TEST_F(SettingsStoreTest, FirstStartCreatesTheKeyAndAppliesTheDefaultsInOrder) {
   m_store.LoadSettings(std::nullopt);
 
-  std::vector<std::string> expected = MusicalSteps(
-      "200", "4", {2, 1, 42, 0, 0, 0, 0, 0, 0}, {127, 127, 127, 127, 127, 127, 127, 127, 127},
-      {8, 8, 8, 8, 8, 8, 8, 8, 8}, "31212012121", 0, true);
-  // No presets; the missing position reads as 0, which the empty list does not have: nothing
-  // selected, yet Delete enabled and Save disabled. The window keeps its place.
-  for (const char* step : {"SelectPreset -1", "EnableDelete 1", "EnableSave 0", "CaptureLayout"}) {
-    expected.push_back(step);
-  }
-  EXPECT_EQ(m_view.calls, expected);
+  EXPECT_EQ(m_view.calls, FirstStartSteps());
   EXPECT_TRUE(KeyExists(std::nullopt));
   EXPECT_EQ(Stored(std::nullopt, "BPMinute"), std::nullopt);  // created empty
 }
@@ -291,9 +295,8 @@ TEST_F(SettingsStoreTest, ChoosingAPresetThatWentAwayCreatesItEmptyWithDefaults)
 // never shows blank fields over values it is really using. A preset changes nothing.
 TEST_F(SettingsStoreTest, SettingsThatCannotBeOpenedGiveTheFirstStartDefaults) {
   test::TempFolder folder;
-  std::ofstream(folder.path() / "plain") << "not a folder";
   std::ostringstream errors;
-  auto unusable = SqliteRegistry::Open(folder.path() / "plain" / "settings.db", errors);
+  auto unusable = test::OpenUnusableSettings(folder, errors);
   ASSERT_FALSE(unusable->IsOpen());
   SettingsStore store(*unusable, m_view);
   m_view.bpm = 60;
@@ -309,13 +312,7 @@ TEST_F(SettingsStoreTest, SettingsThatCannotBeOpenedGiveTheFirstStartDefaults) {
 
   m_view.presets.clear();
   store.LoadSettings(std::nullopt);
-  std::vector<std::string> expected = MusicalSteps(
-      "200", "4", {2, 1, 42, 0, 0, 0, 0, 0, 0}, {127, 127, 127, 127, 127, 127, 127, 127, 127},
-      {8, 8, 8, 8, 8, 8, 8, 8, 8}, "31212012121", 0, true);
-  for (const char* step : {"SelectPreset -1", "EnableDelete 1", "EnableSave 0", "CaptureLayout"}) {
-    expected.push_back(step);
-  }
-  EXPECT_EQ(m_view.calls, expected);
+  EXPECT_EQ(m_view.calls, FirstStartSteps());
 }
 
 TEST_F(SettingsStoreTest, SavingANewPresetInsertsItSortedAndSelectsIt) {

@@ -4,11 +4,15 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "store/registry.h"
+#include "store/sqlite_registry.h"
 
 namespace ticktavo::test {
 
@@ -92,6 +96,14 @@ class FaultyRegistry final : public Registry {
  private:
   Registry& m_inner;
 };
+
+// A settings file the program cannot use at all: its folder would have to be made inside a
+// plain file in `folder`.
+inline std::unique_ptr<SqliteRegistry> OpenUnusableSettings(const TempFolder& folder,
+                                                            std::ostream& errors) {
+  std::ofstream(folder.path() / "plain") << "not a folder";
+  return SqliteRegistry::Open(folder.path() / "plain" / "settings.db", errors);
+}
 
 inline std::vector<std::byte> Bytes(std::initializer_list<int> values) {
   std::vector<std::byte> bytes;

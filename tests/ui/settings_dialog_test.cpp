@@ -2,7 +2,6 @@
 // controls, the preset commands with their questions and errors, and the window's place.
 // The registry is in memory here; settings_restart_test.cpp uses the real file.
 
-#include <fstream>
 #include <functional>
 #include <sstream>
 
@@ -166,9 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
 // it plays with, and it can fold.
 TEST_F(SettingsLoadTest, AnUnusableSettingsFileStillShowsTheDefaults) {
   test::TempFolder folder;
-  std::ofstream(folder.path() / "plain") << "not a folder";
   std::ostringstream errors;
-  auto unusable = SqliteRegistry::Open(folder.path() / "plain" / "settings.db", errors);
+  auto unusable = test::OpenUnusableSettings(folder, errors);
   ASSERT_FALSE(unusable->IsOpen());
   m_registry = unusable.get();
   Open();
