@@ -110,14 +110,15 @@ void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
   m_view.ShowBlinking(s.blinking);
 
   if (!presetName) {
-    std::string name;
-    for (std::uint32_t index = 0;
-         opened && m_registry.EnumKey(key.Get(), index, &name) == RegResult::kSuccess; ++index) {
-      if (name.size() < kPresetNameBufferSize) InsertSorted(name);
+    int position = kDefaultPresetPosition;
+    if (opened) {
+      std::string name;
+      for (std::uint32_t index = 0;
+           m_registry.EnumKey(key.Get(), index, &name) == RegResult::kSuccess; ++index) {
+        if (name.size() < kPresetNameBufferSize) InsertSorted(name);
+      }
+      position = ReadDword(m_registry, key.Get(), kPresetValue, kDefaultPresetPosition);
     }
-    const int position =
-        opened ? ReadDword(m_registry, key.Get(), kPresetValue, kDefaultPresetPosition)
-               : kDefaultPresetPosition;
     m_view.SelectPreset(position >= 0 && position < m_view.PresetCount() ? position : -1);
     m_view.EnableDelete(position != -1);
     m_view.EnableSave(position == -1);
