@@ -27,15 +27,21 @@ LogMidiOut::~LogMidiOut() {
 }
 
 MidiResult LogMidiOut::WriteLine(std::int64_t ns, const char* operation,
-                                 const std::uint32_t* message) {
+                                 const std::uint32_t* message, const std::int64_t* gridTime) {
   const int fd = m_fd.load(std::memory_order_acquire);
   if (fd < 0) return kMidiError;
   char line[64];
-  const int length =
-      message != nullptr
-          ? std::snprintf(line, sizeof line, "%lld %s %08x\n", static_cast<long long>(ns),
-                          operation, static_cast<unsigned>(*message))
-          : std::snprintf(line, sizeof line, "%lld %s\n", static_cast<long long>(ns), operation);
+  int length = 0;
+  if (message != nullptr && gridTime != nullptr) {
+    length = std::snprintf(line, sizeof line, "%lld %s %08x %lld\n", static_cast<long long>(ns),
+                           operation, static_cast<unsigned>(*message),
+                           static_cast<long long>(*gridTime));
+  } else if (message != nullptr) {
+    length = std::snprintf(line, sizeof line, "%lld %s %08x\n", static_cast<long long>(ns),
+                           operation, static_cast<unsigned>(*message));
+  } else {
+    length = std::snprintf(line, sizeof line, "%lld %s\n", static_cast<long long>(ns), operation);
+  }
   if (length <= 0 || length >= static_cast<int>(sizeof line)) return kMidiError;
   // One write per line: with O_APPEND the line lands whole at the end of the file, and there is
   // no user-space buffer to lose.
@@ -62,6 +68,10 @@ MidiResult LogMidiOut::Open() {
 
 MidiResult LogMidiOut::ShortMsg(std::uint32_t message) {
   return WriteLine(MonotonicNanoseconds(), "msg", &message);
+}
+
+MidiResult LogMidiOut::ShortMsgAt(std::uint32_t message, std::int64_t gridTime) {
+  return WriteLine(MonotonicNanoseconds(), "msg", &message, &gridTime);
 }
 
 MidiResult LogMidiOut::Reset() {

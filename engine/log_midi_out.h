@@ -11,13 +11,15 @@ namespace ticktavo {
 // written and flushed at once so nothing is lost if the program is killed:
 //
 //   <ns> open
-//   <ns> msg <the packed message as 8 lower-case hex digits>
+//   <ns> msg <the packed message as 8 lower-case hex digits>[ <grid>]
 //   <ns> reset
 //   <ns> close
 //
-// <ns> is CLOCK_MONOTONIC in nanoseconds when the call arrived. Lines are appended to the file
-// (created if missing). Opening fails with kMidiError when the file cannot be opened for
-// appending; a line that cannot be written fails its operation the same way.
+// <ns> is CLOCK_MONOTONIC in nanoseconds when the call arrived; <grid>, on messages the player
+// sends with ShortMsgAt, is the moment the message belongs to on the beat grid, in the player's
+// clock ticks (nanoseconds in the program), so <ns> - <grid> is how late it was sent. Lines are
+// appended to the file (created if missing). Opening fails with kMidiError when the file cannot be
+// opened for appending; a line that cannot be written fails its operation the same way.
 class LogMidiOut final : public MidiOut {
  public:
   explicit LogMidiOut(std::string path);
@@ -29,6 +31,7 @@ class LogMidiOut final : public MidiOut {
   unsigned GetNumDevs() override { return 1; }
   MidiResult Open() override;
   MidiResult ShortMsg(std::uint32_t message) override;
+  MidiResult ShortMsgAt(std::uint32_t message, std::int64_t gridTime) override;
   MidiResult Reset() override;
   MidiResult Close() override;
 
@@ -36,7 +39,8 @@ class LogMidiOut final : public MidiOut {
 
  private:
   // Formats and writes one line with a single write(2); no allocation.
-  MidiResult WriteLine(std::int64_t ns, const char* operation, const std::uint32_t* message);
+  MidiResult WriteLine(std::int64_t ns, const char* operation, const std::uint32_t* message,
+                       const std::int64_t* gridTime = nullptr);
 
   std::string m_path;
   std::atomic<int> m_fd{-1};

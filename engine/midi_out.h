@@ -27,6 +27,14 @@ class MidiOut {
   virtual MidiResult Open() = 0;
   // Sends one packed short message at once (status in the low byte). Non-zero is a failure.
   virtual MidiResult ShortMsg(std::uint32_t message) = 0;
+  // The same message, with the moment it belongs to: its place on the player's beat grid, in
+  // the player's clock ticks (CLOCK_MONOTONIC nanoseconds in the program). A timing thread that
+  // wakes late sends after that moment; a device that places its sound by time (the default
+  // device) uses gridTime, so the late wake-up is not heard. Devices that play what they get at
+  // once send it now, as ShortMsg does.
+  virtual MidiResult ShortMsgAt(std::uint32_t message, std::int64_t /*gridTime*/) {
+    return ShortMsg(message);
+  }
   // Turns off every sounding note on every channel.
   virtual MidiResult Reset() = 0;
   virtual MidiResult Close() = 0;

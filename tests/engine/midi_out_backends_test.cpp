@@ -44,13 +44,16 @@ TEST_F(LogMidiOutTest, WritesOneStampedLinePerOperation) {
     EXPECT_EQ(log.ShortMsg(0x007f2599), kMidiOk);
     EXPECT_EQ(log.ShortMsg(0x99), kMidiOk);
     EXPECT_EQ(log.ShortMsg(0xdeadbeef), kMidiOk);
+    EXPECT_EQ(log.ShortMsgAt(0x00642699, 1234567890123), kMidiOk);
     EXPECT_EQ(log.Reset(), kMidiOk);
     EXPECT_EQ(log.Close(), kMidiOk);
   }
   const std::int64_t after = clock.Now();
 
-  const std::vector<std::string> expected = {"open",         "msg 007f2599", "msg 00000099",
-                                             "msg deadbeef", "reset",        "close"};
+  // A message sent with its grid time carries it after the message.
+  const std::vector<std::string> expected = {
+      "open",  "msg 007f2599", "msg 00000099", "msg deadbeef", "msg 00642699 1234567890123",
+      "reset", "close"};
   auto lines = ReadLines(m_path);
   ASSERT_EQ(lines.size(), expected.size());
   std::int64_t previous = before;

@@ -26,9 +26,14 @@ MidiResult RecordingMidiOut::Open() {
 }
 
 MidiResult RecordingMidiOut::ShortMsg(std::uint32_t message) {
+  return ShortMsgAt(message, -1);
+}
+
+MidiResult RecordingMidiOut::ShortMsgAt(std::uint32_t message, std::int64_t gridTime) {
   std::lock_guard lock(m_mutex);
   Call& call = Record(Op::kShortMsg);
   call.message = message;
+  call.gridTime = gridTime;
   auto failure = m_shortMsgFailures.find(m_shortMsgCalls++);
   if (failure != m_shortMsgFailures.end()) call.result = failure->second;
   m_changed.notify_all();

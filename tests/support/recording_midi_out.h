@@ -23,7 +23,8 @@ class RecordingMidiOut final : public MidiOut {
     int note = 0;               // kPrepare
     int velocity = 0;           // kPrepare
     MidiResult result = kMidiOk;
-    std::int64_t time = 0;  // from the time stamp source
+    std::int64_t time = 0;       // from the time stamp source
+    std::int64_t gridTime = -1;  // kShortMsg sent with ShortMsgAt; -1 otherwise
   };
 
   explicit RecordingMidiOut(unsigned numDevs = 1) : m_numDevs(numDevs) {}
@@ -31,6 +32,7 @@ class RecordingMidiOut final : public MidiOut {
   unsigned GetNumDevs() override;
   MidiResult Open() override;
   MidiResult ShortMsg(std::uint32_t message) override;
+  MidiResult ShortMsgAt(std::uint32_t message, std::int64_t gridTime) override;
   MidiResult Reset() override;
   MidiResult Close() override;
   void Prepare(int note, int velocity) override;
