@@ -36,6 +36,7 @@ namespace {
 // 1000 / ln 2: slider positions are thousandths of a binary logarithm.
 constexpr double kSliderScale = 1442.6950408889634;
 constexpr int kTempoOffset = 128;
+constexpr std::string_view kMidiErrorCaption = "Midi Error";
 
 QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -47,8 +48,9 @@ MetronomeDialog::MetronomeDialog(Clock& clock, MidiOut& midi, SettingsSeam& sett
                                  QWidget* parent)
     : QDialog(parent),
       m_settings(settings),
-      m_bridge(m_channel, *this),
-      m_player(m_bridge, clock, midi),
+      m_mailbox(*this),
+      m_notifier(m_mailbox),
+      m_player(m_mailbox, clock, midi),
       m_sequencer(m_player, *this) {
   LoadIconResources();
   for (std::string_view path : kAppIconPaths) m_appIcon.addFile(FromUtf8(path));
@@ -60,10 +62,10 @@ MetronomeDialog::MetronomeDialog(Clock& clock, MidiOut& midi, SettingsSeam& sett
 }
 
 MetronomeDialog::~MetronomeDialog() {
-  // From here on the timing thread's calls return at once, and nothing it can reach is
-  // destroyed before it has been stopped by the engine's own destruction.
-  m_channel.Close();
-  m_bridge.SetMainBlinker(nullptr);
+  // From here on nothing the timing thread posts reaches the window, and the engine queues
+  // nothing more from the sequencer that goes before it.
+  m_mailbox.Close();
+  m_sequencer.ReleaseFeed();
   m_acceleratorFilter.reset();
   // The widgets go now, before the members: the engine stays the last part to go. Their
   // last notices (the focus leaving a field as it is destroyed) must not reach handlers that
@@ -86,7 +88,6 @@ void MetronomeDialog::Create() {
   BindControls();
   m_sizer = new WindowSizer(*this, FoldingControlsById([this](int id) { return Control(id); }));
   m_mainBlinker->SetSizeSet(1);
-  m_bridge.SetMainBlinker(m_mainBlinker);
   ConnectHandlers();
   OnInitDialog();
   show();
@@ -270,10 +271,10 @@ void MetronomeDialog::OnClose() {
   if (m_windowGone) return;
   SaveSettings(nullptr);
   // The window is gone for good from here: the engine may go on sounding what is queued
-  // until the program ends, but none of its calls reaches a control again.
+  // until the program ends, but queues nothing more and none of its news reaches a control.
   m_windowGone = true;
-  m_channel.Close();
-  m_bridge.SetMainBlinker(nullptr);
+  m_mailbox.Close();
+  m_sequencer.ReleaseFeed();
   m_acceleratorFilter.reset();
 }
 
@@ -340,9 +341,21 @@ void MetronomeDialog::TogglePlay() {
   m_sequencer.TogglePlay();
 }
 
-void MetronomeDialog::OnBeatPlayed(int /*velocity*/, int /*note*/) {
+void MetronomeDialog::OnBeatPlayed(std::uint64_t run, int /*velocity*/, int /*note*/) {
   if (m_windowGone) return;
-  m_sequencer.OnBeatPlayed();
+  m_sequencer.OnBeatPlayed(run);
+}
+
+void MetronomeDialog::OnMainBlinkerFrame(std::uint64_t run, int frame) {
+  // A frame of an earlier run (sounded before a Stop) must not light the blinker the Stop has
+  // just blanked.
+  if (m_windowGone || m_mainBlinker == nullptr || !m_sequencer.IsCurrentRun(run)) return;
+  m_mainBlinker->SetFrame(frame);
+}
+
+void MetronomeDialog::OnMidiError(std::string_view text) {
+  ShowMessageBox(MessageBoxOwner(), kMidiErrorCaption, text, MessageIcon::kError,
+                 MessageButtons::kOk);
 }
 
 QWidget* MetronomeDialog::MessageBoxOwner() {
@@ -429,15 +442,14 @@ void MetronomeDialog::OnHScroll(QSlider* slider) {
       OnTempoEditChange();
     }
   } else {
-    VoiceSettings& voices = m_sequencer.Voices();
     for (int n = 0; n < kVoiceCount; ++n) {
       const auto i = Index(n);
       if (slider == m_volumeSlider[i]) {
-        voices.m_volume[i] = std::clamp(slider->sliderPosition(), 0, kMaxVolume);
+        m_sequencer.SetVoiceVolume(n, slider->sliderPosition());
       }
       if (slider == m_blinkSizeSlider[i]) {
-        voices.m_blinkSize[i] = std::clamp(slider->sliderPosition(), 0, kMaxBlinkFrame);
-        m_voiceBlinker[i]->SetFrame(voices.m_blinkSize[i]);
+        m_sequencer.SetVoiceBlinkSize(n, slider->sliderPosition());
+        m_voiceBlinker[i]->SetFrame(m_sequencer.Voices().m_blinkSize[i]);
       }
     }
   }
@@ -448,8 +460,8 @@ void MetronomeDialog::OnInstrumentChange(int voice) {
   const auto i = Index(voice);
   const int position = m_instrumentCombo[i]->currentIndex();
   if (PercussionTable::IsListPosition(position)) {
-    m_sequencer.Voices().m_instrument[i] =
-        PercussionTable::comboToInstrument[static_cast<std::size_t>(position)];
+    m_sequencer.SetVoiceInstrument(
+        voice, PercussionTable::comboToInstrument[static_cast<std::size_t>(position)]);
   }
   OnSettingsChanged();
 }
@@ -461,23 +473,20 @@ void MetronomeDialog::OnBlinkClicked() {
 
 void MetronomeDialog::SetVoiceInstrument(int voice, int instrument) {
   const auto i = Index(voice);
-  if (!PercussionTable::IsInstrument(instrument)) {
-    instrument = PercussionTable::defaultInstrument[i];
-  }
-  m_sequencer.Voices().m_instrument[i] = instrument;
-  m_instrumentCombo[i]->setCurrentIndex(
-      PercussionTable::instrumentToCombo[static_cast<std::size_t>(instrument)]);
+  m_sequencer.SetVoiceInstrument(static_cast<int>(i), instrument);
+  m_instrumentCombo[i]->setCurrentIndex(PercussionTable::instrumentToCombo[static_cast<std::size_t>(
+      m_sequencer.Voices().m_instrument[i])]);
 }
 
 void MetronomeDialog::SetVoiceVolume(int voice, int volume) {
   const auto i = Index(voice);
-  m_sequencer.Voices().m_volume[i] = std::clamp(volume, 0, kMaxVolume);
+  m_sequencer.SetVoiceVolume(static_cast<int>(i), volume);
   m_volumeSlider[i]->setValue(m_sequencer.Voices().m_volume[i]);
 }
 
 void MetronomeDialog::SetVoiceBlinkSize(int voice, int blinkSize) {
   const auto i = Index(voice);
-  m_sequencer.Voices().m_blinkSize[i] = std::clamp(blinkSize, 0, kMaxBlinkFrame);
+  m_sequencer.SetVoiceBlinkSize(static_cast<int>(i), blinkSize);
   m_blinkSizeSlider[i]->setValue(m_sequencer.Voices().m_blinkSize[i]);
   m_voiceBlinker[i]->SetFrame(m_sequencer.Voices().m_blinkSize[i]);
 }

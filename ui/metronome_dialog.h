@@ -10,12 +10,12 @@
 #include <QIcon>
 
 #include "engine/beat_player.h"
+#include "engine/owner_mailbox.h"
 #include "res/accelerators.h"
 #include "rhythm/measure.h"
 #include "rhythm/sequencer.h"
 #include "ui/dialog_builder.h"
-#include "ui/owner_bridge.h"
-#include "ui/sync_channel.h"
+#include "ui/mailbox_notifier.h"
 #include "ui/window_sizing.h"
 
 class QCheckBox;
@@ -40,12 +40,12 @@ class WindowMenu;
 
 // The program's one window: a modeless dialog laid out from template 102, holding the engine,
 // the rhythm model and every control. The engine is its first part to be built and its last
-// to go; the owner channel to the timing thread is closed before any widget is destroyed.
+// to go; the mailbox the timing thread posts to is closed before any widget is destroyed.
 //
 // Life: construct (opens the MIDI device; a device error is shown now, before any window),
 // Create() (builds the controls, OnInitDialog, LoadSettings, shows the window), then the
 // handlers below run on the window's thread until OnClose. The object outlives its window.
-class MetronomeDialog final : public QDialog, public TransportView, private OwnerWindow {
+class MetronomeDialog final : public QDialog, public TransportView, private OwnerMailbox::Receiver {
   Q_OBJECT
 
  public:
@@ -119,7 +119,6 @@ class MetronomeDialog final : public QDialog, public TransportView, private Owne
   void SetBpm(int bpm) { m_bpm = bpm; }
   MetronomeStyle Style() const { return m_style; }
   bool Blinking() const { return m_blinking; }
-  VoiceSettings& Voices() { return m_sequencer.Voices(); }
   const VoiceSettings& Voices() const { return m_sequencer.Voices(); }
   // Sets a voice from a stored or chosen value and shows it in its controls, without running
   // the controls' change handlers. Out-of-range values never index a table or reach the
@@ -171,10 +170,11 @@ class MetronomeDialog final : public QDialog, public TransportView, private Owne
   void reject() override { OnCancel(); }
 
  private:
-  // OwnerWindow: the engine's calls, already on the window's thread.
-  QWidget* MessageBoxOwner() override;
-  void OnBeatPlayed(int velocity, int note) override;
-  bool EngineRunning() const override { return m_player.Running(); }
+  // What the engine posted, on the window's thread.
+  void OnMidiError(std::string_view text) override;
+  void OnMainBlinkerFrame(std::uint64_t run, int frame) override;
+  void OnBeatPlayed(std::uint64_t run, int velocity, int note) override;
+  QWidget* MessageBoxOwner();
 
   static std::size_t Index(int voice);
   void BindControls();
@@ -188,8 +188,8 @@ class MetronomeDialog final : public QDialog, public TransportView, private Owne
 
   SettingsSeam& m_settings;
   // The timing thread reaches the window only through these, so they outlive the engine.
-  SyncChannel m_channel;
-  OwnerBridge m_bridge;
+  OwnerMailbox m_mailbox;
+  MailboxNotifier m_notifier;
   // The engine: built first (opens the device, creates the timing thread), destroyed last.
   BeatPlayer m_player;
   Sequencer m_sequencer;

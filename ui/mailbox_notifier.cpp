@@ -1,0 +1,48 @@
+#include "ui/mailbox_notifier.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include <QSocketNotifier>
+
+#include "engine/owner_mailbox.h"
+
+namespace ticktavo {
+
+MailboxNotifier::MailboxNotifier(OwnerMailbox& mailbox, QObject* parent)
+    : QObject(parent), m_mailbox(mailbox) {
+  m_eventFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (m_eventFd < 0) return;  // no wake: nothing the engine posts reaches the window
+  m_notifier = new QSocketNotifier(m_eventFd, QSocketNotifier::Read, this);
+  connect(m_notifier, &QSocketNotifier::activated, this, [this] { OnActivated(); });
+  m_mailbox.SetWake(&MailboxNotifier::Wake, this);
+}
+
+MailboxNotifier::~MailboxNotifier() {
+  delete m_notifier;
+  if (m_eventFd >= 0) ::close(m_eventFd);
+}
+
+void MailboxNotifier::Wake(void* context) {
+  const auto* self = static_cast<MailboxNotifier*>(context);
+  const std::uint64_t one = 1;
+  // Non-blocking: a counter that is somehow full already wakes the window.
+  ssize_t written;
+  do {
+    written = ::write(self->m_eventFd, &one, sizeof one);
+  } while (written < 0 && errno == EINTR);
+}
+
+void MailboxNotifier::OnActivated() {
+  std::uint64_t count = 0;
+  ssize_t got;
+  do {
+    got = ::read(m_eventFd, &count, sizeof count);
+  } while (got < 0 && errno == EINTR);
+  m_mailbox.Drain();
+}
+
+}  // namespace ticktavo
