@@ -500,11 +500,13 @@ void BeatPlayer::FadeCheck(std::int64_t origin, std::int64_t now) {
   }
 }
 
-bool BeatPlayer::WaitForNextBeat(std::int64_t origin, std::int64_t& now) {
+bool BeatPlayer::WaitForNextBeat(std::int64_t origin, std::int64_t& now, std::int64_t period,
+                                 bool& restartGrid) {
   // The targets are worked out afresh at every check, so a tempo change applies to the interval
   // under way. A Stop seen here holds the thread; after the next Resume the pending resync sends
   // it straight on to sound the new run's first beat.
   const std::int64_t frequency = m_frequency;
+  restartGrid = false;
 
   // Coarse: 10 ms sleeps until 20 ms before the beat.
   for (;;) {
@@ -528,7 +530,14 @@ bool BeatPlayer::WaitForNextBeat(std::int64_t origin, std::int64_t& now) {
   for (;;) {
     if (m_resync.load(std::memory_order_acquire)) return true;
     if (!m_running.load(std::memory_order_acquire)) return KeepRunning();
-    if (now >= origin + m_ticksPerBeat.load(std::memory_order_acquire) - frequency / 2000) {
+    const std::int64_t current = m_ticksPerBeat.load(std::memory_order_acquire);
+    const std::int64_t due = origin + current - frequency / 2000;
+    if (now >= due) {
+      // Overdue because the tempo went up past the time already gone: the beat goes out now,
+      // and the next one a whole new period after it. Catching up on the old grid would sound
+      // the next one at once as well: two clicks together where the user asked for a faster
+      // beat. A late wake-up at an unchanged tempo still catches up on the grid.
+      restartGrid = now > due && current != period;
       return true;
     }
     now = m_clock->Now();
@@ -558,8 +567,13 @@ std::uint32_t BeatPlayer::ThreadLoop() {
     // Nothing sounded means a Stop emptied the queue or a send failed (which stops): go back to
     // the hold, so the next run's first beat sounds as soon as it is resumed.
     if (!SoundHead(origin, now)) continue;
-    if (!WaitForNextBeat(origin, now)) break;
-    origin += m_ticksPerBeat.load(std::memory_order_acquire);
+    bool restartGrid = false;
+    if (!WaitForNextBeat(origin, now, m_ticksPerBeat.load(std::memory_order_acquire),
+                         restartGrid)) {
+      break;
+    }
+    origin = restartGrid ? now + m_frequency / 2000
+                         : origin + m_ticksPerBeat.load(std::memory_order_acquire);
   }
 
   {

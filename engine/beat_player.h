@@ -153,7 +153,10 @@ class BeatPlayer final : public BeatSink {
   // and now; every other beat belongs at origin. False when nothing was sounded.
   bool SoundHead(std::int64_t& origin, std::int64_t& now);
   // The three-phase wait for the grid point origin + period. False when shutting down.
-  bool WaitForNextBeat(std::int64_t origin, std::int64_t& now);
+  // restartGrid is set when a tempo change (from `period`, the one the wait began with) made the
+  // beat overdue: it is then sent at once and the grid starts again from it.
+  bool WaitForNextBeat(std::int64_t origin, std::int64_t& now, std::int64_t period,
+                       bool& restartGrid);
   void FadeCheck(std::int64_t origin, std::int64_t now);
   // Obeys a pending Stop by waiting until Resume. False when the player is shutting down.
   bool KeepRunning();

@@ -85,10 +85,11 @@ TEST(BeatPlayerTimingTest, TempoChangeAppliesToTheIntervalUnderWay) {
       // Coarse wait, faster but not yet due: 250,500 − 500.
       {"coarse, faster", 100'000, 240, {0, 250'000, 500'000}},
       // Coarse wait, faster than the time already gone: at the 300,000 check the beat is
-      // overdue and goes out at once; the grid stays (next at 500,500 − 500).
-      {"coarse, overdue", 300'000, 240, {0, 300'000, 500'000}},
+      // overdue and goes out at once, and the grid starts again from it: the next one is a
+      // whole new period later, not at once on the old grid (500,000).
+      {"coarse, overdue", 300'000, 240, {0, 300'000, 550'000}},
       // Spin (from 498,000), faster: the spin's reading 498,001 finds the beat overdue.
-      {"spin, overdue", 498'001, 240, {0, 498'001, 500'000}},
+      {"spin, overdue", 498'001, 240, {0, 498'001, 748'001}},
       // Spin, slower: it spins on to 600,500 − 500.
       {"spin, slower", 498'001, 100, {0, 600'000, 1'200'000}},
       // Fine wait (from 490,000), slower: 1,000,500 − 500.
@@ -111,6 +112,19 @@ TEST(BeatPlayerTimingTest, TempoChangeAppliesToTheIntervalUnderWay) {
       EXPECT_TRUE(rig.SleepsBetween(498'000, 600'000).empty());  // spinning all the way
     }
   }
+}
+
+// Typing a tempo digit by digit while playing: "1" (4 BPM) holds the beat, then "140" makes it
+// overdue. It goes out at once and the beats after it keep the new period from there; no two
+// beats come closer than one new period.
+TEST(BeatPlayerTimingTest, ATempoThatMakesTheBeatOverdueStartsTheGridAgainFromIt) {
+  PlayerRig rig;
+  rig.clock.At(650'000, [&] { rig.player->SetTempo(4); });
+  rig.clock.At(2'450'000, [&] { rig.player->SetTempo(140); });  // 428,571 ticks
+  rig.Start(100, /*stopAfter=*/5);                              // 600,000 ticks
+  ASSERT_TRUE(rig.WaitHeld());
+  EXPECT_EQ(rig.SendTicks(), (Ticks{0, 600'000, 2'450'000, 2'878'571, 3'307'142}));
+  EXPECT_EQ(rig.GridTicks(), (Ticks{0, 600'000, 2'450'000, 2'878'571, 3'307'142}));
 }
 
 TEST(BeatPlayerTimingTest, StallIsCaughtUpBackToBackOnTheSameGrid) {
