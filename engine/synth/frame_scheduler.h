@@ -74,6 +74,15 @@ class FrameScheduler {
   // latency is then fixed for the stream's life.
   void SetLatencyFloor(double periods, std::int64_t marginNs);
 
+  // Raises the latency to at least `latencyNs`, for an output that knows its period only once
+  // its stream has started. Any thread, before the first message is posted.
+  void RaiseLatency(std::int64_t latencyNs) {
+    std::int64_t seen = m_latencyNs.load(std::memory_order_relaxed);
+    while (seen < latencyNs &&
+           !m_latencyNs.compare_exchange_weak(seen, latencyNs, std::memory_order_relaxed)) {
+    }
+  }
+
   // The latency in force (final once the first callback has run). Any thread.
   std::int64_t LatencyNs() const { return m_latencyNs.load(std::memory_order_relaxed); }
   // A copy of the counters; any thread (they are updated by the callback, read whole).
