@@ -168,8 +168,9 @@ TEST_F(FrameSchedulerTest, RestartedStreamPlacesNotesByItsNewTiming) {
   std::vector<float> left(kBlock), right(kBlock);
   for (std::int64_t frame = 2560; frame < 2560 + 4096; frame += kBlock) {
     const std::int64_t now = resumeNs + (frame - 2560) * 1'000'000'000 / 48000;
-    if (frame == 2560 + 2 * kBlock)
+    if (frame == 2560 + 2 * kBlock) {
       EXPECT_TRUE(rig.scheduler.Post(resumeNs + Ms(10), NoteOnMessage(76, 127)));
+    }
     std::fill(left.begin(), left.end(), 0.0f);
     rig.scheduler.Process(now, kBlock, left.data(), right.data());
     rig.output.insert(rig.output.end(), left.begin(), left.end());
