@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -72,6 +73,9 @@ void PlayShortMsg(fluid_synth_t* synth, std::uint32_t message) {
 // the timing thread's, since an audio period missed is heard as a gap. RealtimeKit lowers it to
 // what it allows.
 constexpr int kAudioThreadPriority = 60;
+
+// The control thread that pauses and resumes the stream: below the timing thread's 50.
+constexpr int kIdleControlPriority = 40;
 
 // How long a stopped metronome keeps the stream running before it pauses it.
 constexpr std::int64_t kIdleDelayNs = 3'000'000'000;
@@ -194,8 +198,9 @@ class SynthDevice final : public SynthMidiOut {
   void Prepare(int note, int velocity) override {
     if (m_cache) m_cache->Request(note, velocity);
     if (m_idleEvent >= 0) {
+      // Resume here and now, rather than through the control thread: Play follows at once.
       m_wakes.fetch_add(1, std::memory_order_relaxed);
-      Signal();
+      ApplyIdleEvents();
     }
   }
 
@@ -266,7 +271,8 @@ class SynthDevice final : public SynthMidiOut {
   // Audio thread (the stream's own). The first callback on a thread gives it real-time
   // scheduling, by its own thread id: no other thread of the process is touched.
   void EnterAudioThread() {
-    const pid_t self = CurrentThreadId();
+    // Asking the kernel for the thread id at every callback would cost a system call each time.
+    thread_local const pid_t self = CurrentThreadId();
     if (m_audioThread.load(std::memory_order_relaxed) == self) return;
     m_audioThread.store(self, std::memory_order_relaxed);
     m_audioGrant.store(MakeThreadRealTime(self, kAudioThreadPriority), std::memory_order_relaxed);
@@ -293,6 +299,9 @@ class SynthDevice final : public SynthMidiOut {
   void StartIdleControl() {
     m_idleEvent = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_idleEvent < 0) return;  // the stream then simply keeps running
+    m_idle.emplace(kIdleDelayNs, MonotonicNs());
+    m_seenQuiets = m_quiets.load(std::memory_order_acquire);
+    m_seenWakes = m_wakes.load(std::memory_order_relaxed);
     m_idleStop = false;
     m_idleThread = std::thread([this] { IdleControlLoop(); });
   }
@@ -307,11 +316,14 @@ class SynthDevice final : public SynthMidiOut {
   }
 
   void IdleControlLoop() {
-    StreamIdle idle(kIdleDelayNs, MonotonicNs());
-    std::uint64_t seenQuiets = m_quiets.load(std::memory_order_acquire);
-    std::uint64_t seenWakes = m_wakes.load(std::memory_order_relaxed);
+    // It acts for Play and the first note: it must not wait behind a busy machine's other work.
+    MakeThisThreadRealTime(kIdleControlPriority);
     while (true) {
-      const std::int64_t deadline = idle.Deadline();
+      std::int64_t deadline = std::numeric_limits<std::int64_t>::max();
+      {
+        std::lock_guard lock(m_idleMutex);
+        deadline = m_idle->Deadline();
+      }
       int timeoutMs = -1;
       if (deadline != std::numeric_limits<std::int64_t>::max()) {
         timeoutMs = static_cast<int>(
@@ -322,32 +334,38 @@ class SynthDevice final : public SynthMidiOut {
       std::uint64_t count = 0;
       [[maybe_unused]] const ssize_t got = read(m_idleEvent, &count, sizeof count);
       if (m_idleStop) return;
+      ApplyIdleEvents();
+    }
+  }
 
-      const std::int64_t now = MonotonicNs();
-      StreamIdle::Action action = StreamIdle::Action::kNone;
-      // A stop first, then whatever came after it: a Play's Prepare or its first note.
-      const std::uint64_t quiets = m_quiets.load(std::memory_order_acquire);
-      if (quiets != seenQuiets) {
-        seenQuiets = quiets;
-        idle.Quiet(now);
-      }
-      const std::uint64_t wakes = m_wakes.load(std::memory_order_relaxed);
-      if (wakes != seenWakes) {
-        seenWakes = wakes;
-        if (idle.Wake(now) == StreamIdle::Action::kResume) action = StreamIdle::Action::kResume;
-      }
-      if (m_playing.load(std::memory_order_acquire) &&
-          idle.Note(now) == StreamIdle::Action::kResume) {
-        action = StreamIdle::Action::kResume;
-      }
-      if (idle.Poll(now) == StreamIdle::Action::kPause) action = StreamIdle::Action::kPause;
-      if (action == StreamIdle::Action::kResume) {
-        // Its frames stopped while the card's time went on: the clock loop starts afresh.
-        m_scheduler->Restart();
-        m_pulse->Resume();
-      } else if (action == StreamIdle::Action::kPause) {
-        m_pulse->Pause();
-      }
+  // Control thread, and the window's thread in Prepare: feeds what happened since the last look
+  // to the idle rule and pauses or resumes the stream as it says.
+  void ApplyIdleEvents() {
+    std::lock_guard lock(m_idleMutex);
+    const std::int64_t now = MonotonicNs();
+    StreamIdle::Action action = StreamIdle::Action::kNone;
+    // A stop first, then whatever came after it: a Play's Prepare or its first note.
+    const std::uint64_t quiets = m_quiets.load(std::memory_order_acquire);
+    if (quiets != m_seenQuiets) {
+      m_seenQuiets = quiets;
+      m_idle->Quiet(now);
+    }
+    const std::uint64_t wakes = m_wakes.load(std::memory_order_relaxed);
+    if (wakes != m_seenWakes) {
+      m_seenWakes = wakes;
+      if (m_idle->Wake(now) == StreamIdle::Action::kResume) action = StreamIdle::Action::kResume;
+    }
+    if (m_playing.load(std::memory_order_acquire) &&
+        m_idle->Note(now) == StreamIdle::Action::kResume) {
+      action = StreamIdle::Action::kResume;
+    }
+    if (m_idle->Poll(now) == StreamIdle::Action::kPause) action = StreamIdle::Action::kPause;
+    if (action == StreamIdle::Action::kResume) {
+      // Its frames stopped while the card's time went on: the clock loop starts afresh.
+      m_scheduler->Restart();
+      m_pulse->Resume();
+    } else if (action == StreamIdle::Action::kPause) {
+      m_pulse->Pause();
     }
   }
 
@@ -404,11 +422,13 @@ class SynthDevice final : public SynthMidiOut {
       fluid_settings_setstr(m_settings.get(), "audio.driver", driver.c_str());
       // Under JACK, connect to the system's playback ports as every other audio program does.
       fluid_settings_setint(m_settings.get(), "audio.jack.autoconnect", 1);
-      if (exact && driver == "pulseaudio") {
-        // Our own stream, which can pause while the metronome is stopped.
+      if (exact) {
         const double latencyMs = m_options.latencyMs > 0 ? m_options.latencyMs : timing.latencyMs;
         m_scheduler = std::make_unique<FrameScheduler>(*m_cache, *m_live, sampleRate,
                                                        static_cast<std::int64_t>(latencyMs * 1e6));
+      }
+      if (exact && driver == "pulseaudio") {
+        // Our own stream, which can pause while the metronome is stopped.
         PulseOutput::Format format;
         format.sampleRate = sampleRate;
         format.periodFrames = periodSize;
@@ -431,9 +451,6 @@ class SynthDevice final : public SynthMidiOut {
         continue;
       }
       if (exact) {
-        const double latencyMs = m_options.latencyMs > 0 ? m_options.latencyMs : timing.latencyMs;
-        m_scheduler = std::make_unique<FrameScheduler>(*m_cache, *m_live, sampleRate,
-                                                       static_cast<std::int64_t>(latencyMs * 1e6));
         m_scheduler->SetLatencyFloor(kLatencyFloorPeriods, kLatencyFloorMarginNs);
         m_driver.reset(new_fluid_audio_driver2(m_settings.get(), AudioCallback, this));
       } else {
@@ -491,6 +508,10 @@ class SynthDevice final : public SynthMidiOut {
   std::atomic<bool> m_playing{false};      // a note was sent since the last reset
   std::atomic<std::uint64_t> m_quiets{0};  // resets and closes
   std::atomic<std::uint64_t> m_wakes{0};   // Prepare calls
+  std::mutex m_idleMutex;                  // the rule and the pausing; never the timing thread's
+  std::optional<StreamIdle> m_idle;
+  std::uint64_t m_seenQuiets = 0;
+  std::uint64_t m_seenWakes = 0;
   std::thread m_idleThread;
 };
 
