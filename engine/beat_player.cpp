@@ -1,4 +1,5 @@
 #include "engine/beat_player.h"
+#include "engine/realtime.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -42,12 +43,10 @@ std::string LowerHex(MidiResult value) {
 }
 
 void AskForRealTime(std::atomic<bool>& granted) {
-  sched_param param{};
-  param.sched_priority = std::clamp(kTimingThreadFifoPriority, sched_get_priority_min(SCHED_FIFO),
-                                    sched_get_priority_max(SCHED_FIFO));
-  // Without the privilege (an ordinary desktop user) this fails and the thread keeps the normal
-  // policy; the beat is then only as steady as the load on the machine allows.
-  granted.store(pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0,
+  // SCHED_FIFO where allowed; an ordinary desktop user gets real-time scheduling through
+  // RealtimeKit instead, and without either the thread keeps the normal policy: the beat is then
+  // only as steady as the load on the machine allows.
+  granted.store(IsRealTime(MakeThisThreadRealTime(kTimingThreadFifoPriority)),
                 std::memory_order_release);
 }
 
