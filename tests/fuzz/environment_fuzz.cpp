@@ -52,16 +52,7 @@ bool ReadableFile(const std::string& path) {
 
 // Log files are written only into a private folder, under names without a '/'.
 const fs::path& PrivateFolder() {
-  static const fs::path folder = [] {
-    fs::path made = fs::temp_directory_path() / ("ticktavo-fuzz-env-" + std::to_string(::getpid()));
-    fs::create_directories(made);
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(PrivateFolder(), ignored);
-    });
-    return made;
-  }();
-  return folder;
+  return ticktavo::fuzz::PrivateFolder(fs::temp_directory_path());
 }
 
 // The device a log:NAME value gives, writing into the private folder.

@@ -9,7 +9,6 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -36,17 +35,8 @@ constexpr std::size_t kPageSize = 4096;
 // A private folder on a memory file system where there is one: the saves sync to disk, and
 // a million syncs on a real disk would take the run's whole time.
 const fs::path& Folder() {
-  static const fs::path folder = [] {
-    const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    fs::path made = base / ("ticktavo-fuzz-" + std::to_string(::getpid()));
-    fs::create_directories(made);
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(Folder(), ignored);
-    });
-    return made;
-  }();
-  return folder;
+  return ticktavo::fuzz::PrivateFolder(fs::exists("/dev/shm") ? fs::path("/dev/shm")
+                                                              : fs::temp_directory_path());
 }
 
 void Empty(const fs::path& folder) {
