@@ -2,8 +2,9 @@
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build run test bench bench-audio install format clean
+.PHONY: deps configure build run test bench bench-audio fuzz soak install format clean
 
 deps:
 	@./scripts/install-deps
@@ -29,6 +30,16 @@ bench: deps build
 bench-audio: deps build
 	./bench/audio/run
 
+# Each fuzz target for FUZZ_SECONDS, built with clang into build-fuzz (see tests/fuzz/).
+fuzz:
+	@./scripts/install-deps fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz
+
+# The long runs of the real program under Xvfb (see tests/soak/); about 1 h 40 min.
+soak: deps build
+	@./scripts/install-deps soak
+	./tests/soak/run
+
 install: deps build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
@@ -36,4 +47,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-tsan build-asan
+	rm -rf $(BUILD) build-tsan build-asan build-fuzz

@@ -59,10 +59,12 @@ int QueryInt(sqlite3* db, const char* sql, long long* value) {
   return rc;
 }
 
-// "ok" from PRAGMA quick_check, or the first complaint.
-int QuickCheck(sqlite3* db, std::string* verdict) {
+// "ok" from PRAGMA integrity_check, or the first complaint. The full check, not quick_check:
+// only it compares each index with its table, and the program finds keys through the indexes,
+// so a file with a damaged index would be written into as if it were sound.
+int IntegrityCheck(sqlite3* db, std::string* verdict) {
   sqlite3_stmt* statement = nullptr;
-  int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &statement, nullptr);
+  int rc = sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr);
   if (rc == SQLITE_OK) {
     rc = sqlite3_step(statement);
     if (rc == SQLITE_ROW) {
@@ -147,7 +149,7 @@ Opened TryOpen(const std::filesystem::path& file, int busyTimeoutMs) {
   if (rc != SQLITE_OK) return fail(Verdict::kUnusable, sqlite3_errmsg(result.db));
 
   std::string verdict;
-  rc = QuickCheck(result.db, &verdict);
+  rc = IntegrityCheck(result.db, &verdict);
   if (IsDamageCode(rc)) return fail(Verdict::kDamaged, sqlite3_errstr(rc));
   if (rc != SQLITE_OK) return fail(Verdict::kUnusable, sqlite3_errmsg(result.db));
   if (verdict != "ok") {
