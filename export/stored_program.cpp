@@ -1,0 +1,114 @@
+#include "export/stored_program.h"
+
+#include "rhythm/measure_parser.h"
+#include "rhythm/sequencer.h"
+#include "store/sqlite_registry.h"
+
+namespace ticktavo {
+
+namespace {
+
+std::string NoPreset(std::string_view name) {
+  return "there is no preset named \"" + std::string(name) + "\"";
+}
+
+// Closes a key when it goes out of scope.
+class OpenKey {
+ public:
+  explicit OpenKey(Registry& registry) : m_registry(registry) {}
+  ~OpenKey() {
+    if (m_key != 0) m_registry.CloseKey(m_key);
+  }
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
+  RegResult Open(Registry::Key parent, std::string_view path) {
+    return m_registry.OpenKey(parent, path, RegAccess::kRead, &m_key);
+  }
+  Registry::Key Get() const { return m_key; }
+
+ private:
+  Registry& m_registry;
+  Registry::Key m_key = 0;
+};
+
+}  // namespace
+
+std::optional<Settings> ReadStoredSettings(const std::filesystem::path& file,
+                                           std::optional<std::string_view> preset,
+                                           std::string* error) {
+  std::error_code ignored;
+  if (!std::filesystem::exists(file, ignored)) {
+    if (!preset) return Settings{};
+    *error = NoPreset(*preset);
+    return std::nullopt;
+  }
+  std::string problem;
+  std::unique_ptr<SqliteRegistry> registry = SqliteRegistry::OpenReadOnly(file, &problem);
+  if (!registry) {
+    *error = "cannot read the settings file " + file.string() + ": " + problem;
+    return std::nullopt;
+  }
+  const auto cannotRead = [&] {
+    *error = "cannot read the settings file " + file.string();
+    return std::nullopt;
+  };
+  OpenKey main(*registry);
+  const RegResult opened = main.Open(Registry::kCurrentUser, SettingsKey);
+  if (opened == RegResult::kFileNotFound) {
+    if (!preset) return Settings{};
+    *error = NoPreset(*preset);
+    return std::nullopt;
+  }
+  if (opened != RegResult::kSuccess) return cannotRead();
+  if (!preset) return ReadSettings(*registry, main.Get(), Settings{});
+
+  // The presets are the main key's subkeys, as the window lists them.
+  std::string name;
+  for (std::uint32_t i = 0;; ++i) {
+    const RegResult listed = registry->EnumKey(main.Get(), i, &name);
+    if (listed == RegResult::kNoMoreItems) {
+      *error = NoPreset(*preset);
+      return std::nullopt;
+    }
+    if (listed != RegResult::kSuccess) return cannotRead();
+    if (PresetNameEquals(name, *preset)) break;
+  }
+  OpenKey key(*registry);
+  if (key.Open(main.Get(), name) != RegResult::kSuccess) return cannotRead();
+  return ReadSettings(*registry, key.Get(), Settings{});
+}
+
+int TempoFromStored(int stored) {
+  const auto value = static_cast<unsigned>(stored);
+  if (value < static_cast<unsigned>(kMinBpm)) return kMinBpm;
+  if (value > static_cast<unsigned>(kMaxBpm)) return kMaxBpm;
+  return stored;
+}
+
+std::optional<ClickProgram> ProgramFromSettings(const Settings& settings, std::string* error) {
+  ClickProgram program;
+  program.bpm = TempoFromStored(settings.bpm);
+  program.voices.m_instrument = settings.instrument;
+  program.voices.m_volume = settings.volume;
+  program.voices.m_blinkSize = settings.blinkSize;
+  // The window first rebuilds the simple measure from the beats field, then applies the style.
+  SetSimpleMeasure(program.measure, settings.beatsPerMeasure);
+  switch (StyleToApply(settings.style)) {
+    case MetronomeStyle::Straight:
+      SetStraightStyle(program.measure);
+      break;
+    case MetronomeStyle::SimpleMeasure:
+      break;
+    case MetronomeStyle::Custom:
+      if (const MeasureParseResult parsed =
+              ParseCustomMeasure(settings.customMeasure, program.measure);
+          parsed != MeasureParseResult::Ok) {
+        *error = MeasureParseMessage(parsed);
+        return std::nullopt;
+      }
+      break;
+  }
+  return program;
+}
+
+}  // namespace ticktavo
