@@ -12,25 +12,6 @@ std::string NoPreset(std::string_view name) {
   return "there is no preset named \"" + std::string(name) + "\"";
 }
 
-// Closes a key when it goes out of scope.
-class OpenKey {
- public:
-  explicit OpenKey(Registry& registry) : m_registry(registry) {}
-  ~OpenKey() {
-    if (m_key != 0) m_registry.CloseKey(m_key);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-  RegResult Open(Registry::Key parent, std::string_view path) {
-    return m_registry.OpenKey(parent, path, RegAccess::kRead, &m_key);
-  }
-  Registry::Key Get() const { return m_key; }
-
- private:
-  Registry& m_registry;
-  Registry::Key m_key = 0;
-};
-
 }  // namespace
 
 std::optional<Settings> ReadStoredSettings(const std::filesystem::path& file,
@@ -53,7 +34,8 @@ std::optional<Settings> ReadStoredSettings(const std::filesystem::path& file,
     return std::nullopt;
   };
   OpenKey main(*registry);
-  const RegResult opened = main.Open(Registry::kCurrentUser, SettingsKey);
+  const RegResult opened =
+      registry->OpenKey(Registry::kCurrentUser, SettingsKey, RegAccess::kRead, main.Out());
   if (opened == RegResult::kFileNotFound) {
     if (!preset) return Settings{};
     *error = NoPreset(*preset);
@@ -74,7 +56,9 @@ std::optional<Settings> ReadStoredSettings(const std::filesystem::path& file,
     if (PresetNameEquals(name, *preset)) break;
   }
   OpenKey key(*registry);
-  if (key.Open(main.Get(), name) != RegResult::kSuccess) return cannotRead();
+  if (registry->OpenKey(main.Get(), name, RegAccess::kRead, key.Out()) != RegResult::kSuccess) {
+    return cannotRead();
+  }
   return ReadSettings(*registry, key.Get(), Settings{});
 }
 
