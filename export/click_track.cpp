@@ -30,18 +30,52 @@ class BeatNotes final : public BeatBuilder {
     int note;
     int velocity;
   };
-  void BeginBeat() override { m_count = 0; }
+  void BeginBeat() override {
+    m_count = 0;
+    m_tempo = 0;
+  }
   bool AddNote(int note, int velocity, int /*blinkFrame*/) override {
     if (m_count == m_notes.size()) return false;
     m_notes[m_count++] = {note, velocity};
     return true;
   }
+  void SetBeatTempo(int bpm) override { m_tempo = bpm; }
   const Note* begin() const { return m_notes.data(); }
   const Note* end() const { return m_notes.data() + m_count; }
+  // The tempo this beat changes to, 0 for none.
+  int Tempo() const { return m_tempo; }
 
  private:
   std::array<Note, kMaxChordVoices> m_notes{};
   std::size_t m_count = 0;
+  int m_tempo = 0;
+};
+
+// The frames of the beats, one after the other. The player keeps the period before a beat that
+// changes the tempo and takes the new one after it; the grid starts anew at that beat's frame.
+class BeatGrid {
+ public:
+  BeatGrid(int rate, int bpm) : m_rate(rate), m_bpm(bpm) {}
+  // The frame of the next beat, which changes the tempo to `tempo` (0: it does not).
+  std::int64_t Next(int tempo) {
+    const std::int64_t frame = End();
+    if (tempo > 0 && tempo != m_bpm) {
+      m_startFrame = frame;
+      m_startBeat = m_beat;
+      m_bpm = tempo;
+    }
+    ++m_beat;
+    return frame;
+  }
+  // Where the beat after the last one would start.
+  std::int64_t End() const { return m_startFrame + BeatFrame(m_beat - m_startBeat, m_rate, m_bpm); }
+
+ private:
+  const int m_rate;
+  int m_bpm;
+  std::int64_t m_beat = 0;
+  std::int64_t m_startBeat = 0;
+  std::int64_t m_startFrame = 0;
 };
 
 // The sounds of the notes a track uses, rendered once each by the device's own renderer. A
@@ -89,8 +123,9 @@ std::string CheckOptions(const ClickProgram& program, const ExportOptions& optio
 
 }  // namespace
 
-int ExportedBeatsPerMeasure(const Measure& measure) {
-  return std::max(1, measure.BeatsPerMeasure());
+int ExportedBeatsPerMeasure(const ClickProgram& program) {
+  if (program.straightCount > 0) return program.straightCount;
+  return std::max(1, program.measure.BeatsPerMeasure());
 }
 
 std::string_view FormatName(ClickFileFormat format) {
@@ -137,31 +172,43 @@ ExportResult RenderClickTrack(const ClickProgram& program, const ExportOptions& 
   }
 
   const int rate = options.sampleRate;
-  const int bpm = program.bpm;
   BeatFeed feed;
-  feed.Publish(program.measure, program.voices);
+  feed.Publish(program);
   const std::int64_t beats =
-      static_cast<std::int64_t>(options.measures) * ExportedBeatsPerMeasure(program.measure);
+      static_cast<std::int64_t>(options.measures) * ExportedBeatsPerMeasure(program);
 
-  // Every measure sounds the same notes: render them all before the first frame, so that the
-  // length of the longest tail, and so the most the track can hold, is known.
+  // A first pass through the beats renders every sound the track uses before the first frame
+  // and finds where the grid ends (the trainer's tempo changes move it), so that the most the
+  // track can hold is known.
   SoundBank bank(renderer);
   BeatNotes notes;
   feed.Restart();
-  for (int i = 0; i < ExportedBeatsPerMeasure(program.measure); ++i) {
+  BeatGrid plan(rate, program.bpm);
+  for (std::int64_t k = 0; k < beats; ++k) {
     feed.QueueNextBeat(notes);
+    plan.Next(notes.Tempo());
     for (const BeatNotes::Note& n : notes) bank.Get(n.note, n.velocity);
   }
-  feed.Restart();
-
-  const std::int64_t gridEnd = BeatFrame(beats, rate, bpm);
+  const std::int64_t gridEnd = plan.End();
   const std::int64_t most = gridEnd + bank.LongestFrames();
   std::int64_t soundEnd = gridEnd;  // where the last sound started so far stops ringing
+
+  feed.Restart();
+  BeatGrid grid(rate, program.bpm);
+  std::int64_t queued = 0;
+  std::int64_t nextFrame = -1;  // the frame of the beat in `notes`, -1 when there is none
+  const auto nextBeat = [&] {
+    nextFrame = -1;
+    if (queued == beats) return;
+    feed.QueueNextBeat(notes);
+    nextFrame = grid.Next(notes.Tempo());
+    ++queued;
+  };
+  nextBeat();
 
   NoteMixer mixer;  // after the bank: its voices point into the bank's sounds
   std::vector<float> left(kBlockFrames), right(kBlockFrames), interleaved(2 * kBlockFrames);
   std::vector<float> tail;  // the frames after the grid, held back to cut the silence at its end
-  std::int64_t beat = 0;
   std::int64_t position = 0;
   while (position < gridEnd || position < soundEnd) {
     // The grid's end falls on a block boundary, so a block is either all grid or all tail.
@@ -169,13 +216,12 @@ ExportResult RenderClickTrack(const ClickProgram& program, const ExportOptions& 
                                                 : std::min(position + kBlockFrames, soundEnd);
     // As the device does at each of its periods: start every note that falls in the block, at
     // its own frame, before mixing the block.
-    for (std::int64_t frame; beat < beats && (frame = BeatFrame(beat, rate, bpm)) < end; ++beat) {
-      feed.QueueNextBeat(notes);
+    for (; nextFrame >= 0 && nextFrame < end; nextBeat()) {
       for (const BeatNotes::Note& n : notes) {
         MixerSound* sound = bank.Get(n.note, n.velocity);
         if (sound == nullptr) continue;
-        mixer.Start(sound, frame, MuteGroup(n.note));
-        soundEnd = std::max(soundEnd, frame + static_cast<std::int64_t>(sound->sound.Frames()));
+        mixer.Start(sound, nextFrame, MuteGroup(n.note));
+        soundEnd = std::max(soundEnd, nextFrame + static_cast<std::int64_t>(sound->sound.Frames()));
       }
     }
     const auto count = static_cast<std::size_t>(end - position);
@@ -221,11 +267,16 @@ ExportResult ExportClickTrack(const std::filesystem::path& file, const ClickProg
     return Failed(std::move(problem));
   }
   const std::int64_t beats =
-      static_cast<std::int64_t>(options.measures) * ExportedBeatsPerMeasure(program.measure);
+      static_cast<std::int64_t>(options.measures) * ExportedBeatsPerMeasure(program);
+  // The longest the file can be: every beat at the slowest tempo the trainer can reach, and the
+  // longest sound after the last.
+  const int slowest = program.practice.trainer
+                          ? std::min(program.bpm, program.practice.Clamped().trainerTarget)
+                          : program.bpm;
   const auto longestSound = static_cast<std::int64_t>(kMaxSoundSeconds * options.sampleRate);
   SoundFileWriter writer;
   if (!writer.Open(file, options.format, options.sampleRate,
-                   BeatFrame(beats, options.sampleRate, program.bpm) + longestSound)) {
+                   BeatFrame(beats, options.sampleRate, slowest) + longestSound)) {
     return Failed(writer.Error());
   }
   ExportResult result = RenderClickTrack(program, options, writer, progress);

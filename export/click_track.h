@@ -8,17 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "rhythm/measure.h"
-#include "rhythm/voice_settings.h"
+#include "rhythm/beat_feed.h"
 
 namespace ticktavo {
 
-// What the metronome plays: the measure as the style made it, the voices and the tempo.
-struct ClickProgram {
-  Measure measure;
-  VoiceSettings voices;
-  int bpm = 120;
-};
+// What the metronome plays, exactly as the window hands it to the player: the measure as the
+// style made it, the voices, the tempo, the practice tools and (Straight style) the beats of a
+// counted measure.
+using ClickProgram = BeatFeed::Program;
 
 inline constexpr int kMinExportMeasures = 1;
 inline constexpr int kMaxExportMeasures = 9999;
@@ -32,15 +29,17 @@ constexpr bool IsExportRate(int rate) {
 
 // The first frame of beat `beat` on the grid that starts at frame 0: round(beat × 60 × rate /
 // bpm), halves rounded up. Computed from the beat's number alone, in 64-bit integers, so hours
-// of beats carry no accumulated error. Exact for beat < 2^63 / (120 × rate).
+// of beats carry no accumulated error. Exact for beat < 2^63 / (120 × rate). A tempo change
+// (the speed trainer's) starts a new grid at the frame of the beat that carries it.
 constexpr std::int64_t BeatFrame(std::int64_t beat, int sampleRate, int bpm) {
   const std::int64_t twice = 2 * beat * 60 * sampleRate;
   return (twice + bpm) / (2 * static_cast<std::int64_t>(bpm));
 }
 
-// Beats in one exported measure. A measure of length 0 plays its slot 0 on every beat, so each
-// beat counts as a measure of its own.
-int ExportedBeatsPerMeasure(const Measure& measure);
+// Beats in one exported measure: as the practice tools count them (Straight style: the beats
+// field's number), else the measure's length. A measure of length 0 plays its slot 0 on every
+// beat, so each beat counts as a measure of its own.
+int ExportedBeatsPerMeasure(const ClickProgram& program);
 
 enum class ClickFileFormat { kWav16, kWav24, kFlac16, kFlac24 };
 
@@ -87,11 +86,12 @@ class ClickSink {
 };
 
 // Renders `options.measures` measures of `program` into `sink` (the format is ignored here):
-// beat k at BeatFrame(k), each note with the pre-rendered sound the default device plays for
-// that note and velocity (same soundfont, gain and rate), mixed and cut by mute group exactly as
-// the device mixes them, clipped to full scale as it is. The track ends where the next measure
-// would start, or after the last sound's tail when that rings on longer. Beats come from the
-// same feed the player queues from, so the two cannot disagree.
+// beat k at BeatFrame(k) (from the last tempo change on), muted measures silent, each note with the
+// pre-rendered sound the default device plays for that note and velocity (same soundfont, gain and
+// rate), mixed and cut by mute group exactly as the device mixes them, clipped to full scale as it
+// is. The track ends where the next measure would start, or after the last sound's tail when that
+// rings on longer. Beats come from the same feed the player queues from, so the two cannot
+// disagree.
 ExportResult RenderClickTrack(const ClickProgram& program, const ExportOptions& options,
                               ClickSink& sink, const ExportProgress& progress = {});
 

@@ -1,5 +1,7 @@
 #include "export/stored_program.h"
 
+#include <algorithm>
+
 #include "rhythm/measure_parser.h"
 #include "rhythm/sequencer.h"
 #include "store/sqlite_registry.h"
@@ -75,11 +77,15 @@ std::optional<ClickProgram> ProgramFromSettings(const Settings& settings, std::s
   program.voices.m_instrument = settings.instrument;
   program.voices.m_volume = settings.volume;
   program.voices.m_blinkSize = settings.blinkSize;
+  // The practice tools are not stored: the window starts with them off.
   // The window first rebuilds the simple measure from the beats field, then applies the style.
   SetSimpleMeasure(program.measure, settings.beatsPerMeasure);
   switch (StyleToApply(settings.style)) {
     case MetronomeStyle::Straight:
       SetStraightStyle(program.measure);
+      // The practice tools count the beats field's number of beats as a measure.
+      program.straightCount =
+          std::max(std::clamp(settings.beatsPerMeasure, 0, kMeasureCapacity), 1);
       break;
     case MetronomeStyle::SimpleMeasure:
       break;

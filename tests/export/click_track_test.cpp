@@ -284,6 +284,39 @@ TEST(ClickTrack, HiHatsCutEachOtherAsLive) {
   }
 }
 
+// The speed trainer and muted measures as the player has them: a beat that changes the tempo
+// keeps the old period before it and starts the new grid; a muted measure keeps its time.
+TEST(ClickTrack, PracticeToolsAsLive) {
+  ClickProgram program = Program("1", 100);
+  program.practice.trainer = true;  // every measure 100 BPM closer to 300
+  program.practice.trainerEvery = 1;
+  program.practice.trainerStep = 100;
+  program.practice.trainerTarget = 300;
+  program.practice.mute = true;  // 2 measures sound, 1 is silent
+  program.practice.mutePlayed = 2;
+  program.practice.muteSilent = 1;
+  MemorySink sink;
+  const ExportResult result = RenderClickTrack(program, Options(6, 48000), sink);
+  ASSERT_TRUE(result.ok) << result.error;
+  // Beats at 100, 100 (changes to 200), 200 (changes to 300, muted), 300, 300, 300 (muted):
+  // 0, 28 800, 43 200, 52 800, 62 400, 72 000; the next would start at 81 600.
+  EXPECT_EQ(result.frames, 81'600);
+  std::vector<std::size_t> onsets;
+  for (std::size_t i = 0, quiet = 100'000; i < sink.left.size(); ++i) {
+    if (sink.left[i] == 0.0f && sink.right[i] == 0.0f) {
+      ++quiet;
+      continue;
+    }
+    if (quiet >= 1000) onsets.push_back(i);
+    quiet = 0;
+  }
+  NoteRenderer renderer(kSoundfont, 48000);
+  const NoteSound stick = renderer.Render(37, 127);
+  std::size_t lead = 0;
+  while (stick.left[lead] == 0.0f && stick.right[lead] == 0.0f) ++lead;
+  EXPECT_EQ(onsets, (std::vector<std::size_t>{lead, 28'800 + lead, 52'800 + lead, 62'400 + lead}));
+}
+
 // --- No file behind a cancelled or failed export ---
 
 class NoFileLeftTest : public ::testing::Test {

@@ -39,7 +39,7 @@ TEST(ProgramFromSettings, PlaysTheStoredStyleAndTempo) {
     const std::optional<ClickProgram> program = ProgramFromSettings(settings, &error);
     ASSERT_TRUE(program) << error;
     EXPECT_EQ(program->bpm, c.playedBpm) << c.style;
-    EXPECT_EQ(ExportedBeatsPerMeasure(program->measure), static_cast<int>(c.voices.size()));
+    EXPECT_EQ(ExportedBeatsPerMeasure(*program), static_cast<int>(c.voices.size()));
     for (std::size_t i = 0; i < c.voices.size(); ++i) {
       EXPECT_TRUE(program->measure.Slot(static_cast<int>(i)).plain);
       EXPECT_EQ(program->measure.Slot(static_cast<int>(i)).voice, c.voices[i]) << c.style << i;
