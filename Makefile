@@ -24,6 +24,7 @@ test: deps build
 
 bench: deps build
 	$(BUILD)/bench/beat_player_bench
+	$(BUILD)/bench/export_bench
 	python3 bench/window/window_bench.py --app $(BUILD)/app/ticktavo
 	python3 bench/window/window_bench.py --app $(BUILD)/app/ticktavo --user ticktavo-bench
 

@@ -344,6 +344,31 @@ std::unique_ptr<SqliteRegistry> SqliteRegistry::Open(const std::filesystem::path
   return registry;
 }
 
+std::unique_ptr<SqliteRegistry> SqliteRegistry::OpenReadOnly(const std::filesystem::path& file,
+                                                             std::string* problem) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  long long version = 0;
+  if (rc == SQLITE_OK) {
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, Options{}.busyTimeoutMs);
+    rc = QueryInt(db, "PRAGMA user_version", &version);
+  }
+  if (rc != SQLITE_OK) {
+    *problem = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  std::unique_ptr<SqliteRegistry> registry(new SqliteRegistry(db));
+  if (version != kSchemaVersion || !registry->Prepare()) {
+    *problem = version > kSchemaVersion ? "its format " + std::to_string(version) +
+                                              " is not one this version of the program knows"
+                                        : "it is not a settings file";
+    return nullptr;
+  }
+  return registry;
+}
+
 RegResult SqliteRegistry::Failure(int code, bool writing) {
   if (m_depth > 0 && sqlite3_get_autocommit(m_db) != 0) m_broken = true;
   if (code == SQLITE_CONSTRAINT_FOREIGNKEY) return RegResult::kKeyDeleted;

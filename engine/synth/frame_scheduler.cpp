@@ -7,33 +7,6 @@ namespace ticktavo {
 
 namespace {
 
-// The General MIDI percussion notes that cut each other off, as a synthesizer's exclusive
-// classes make them: a closed or pedal hi-hat stops an open one, and the short and long whistle,
-// guiro, cuica and triangle stop their pair. Each pre-rendered sound rings out on its own, so the
-// mixer has to do what the synthesizer's voices would.
-int MuteGroup(int note) {
-  switch (note) {
-    case 42:
-    case 44:
-    case 46:
-      return 1;  // hi-hat: closed, pedal, open
-    case 71:
-    case 72:
-      return 2;  // whistle
-    case 73:
-    case 74:
-      return 3;  // guiro
-    case 78:
-    case 79:
-      return 4;  // cuica
-    case 80:
-    case 81:
-      return 5;  // triangle
-    default:
-      return 0;
-  }
-}
-
 bool IsPercussionNoteOn(std::uint32_t message) {
   return (message & 0xff) == 0x99 && ((message >> 16) & 0x7f) != 0;
 }
