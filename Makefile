@@ -23,6 +23,7 @@ test: deps build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure --timeout 300 -j $(JOBS)
 
 bench: deps build
+	@./scripts/install-deps soak
 	$(BUILD)/bench/beat_player_bench
 	$(BUILD)/bench/export_bench
 	python3 bench/window/window_bench.py --app $(BUILD)/app/ticktavo
