@@ -21,6 +21,8 @@ constexpr const char* kRtkitInterface = "org.freedesktop.RealtimeKit1";
 // own threads, bounded by RealtimeKit's MinNiceLevel.
 constexpr int kHighPriorityNice = -11;
 
+constexpr std::uint64_t kBusTimeoutUs = 1'000'000;
+
 struct BusCloser {
   void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
 };
@@ -59,6 +61,9 @@ RealTimeGrant AskRealtimeKit(pid_t tid, int priority) {
   sd_bus* raw = nullptr;
   if (sd_bus_open_system(&raw) < 0) return RealTimeGrant::kNone;
   std::unique_ptr<sd_bus, BusCloser> bus(raw);
+  // A bus that starts RealtimeKit on demand answers within milliseconds; one that hangs must not
+  // hold a thread that has beats or audio to deliver for sd-bus's default 25 s.
+  sd_bus_set_method_call_timeout(bus.get(), kBusTimeoutUs);
 
   RealtimeKitLimits limits;
   std::int32_t maxPriority = 0;
