@@ -37,7 +37,7 @@ fuzz:
 	@./scripts/install-deps fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz
 
-# The long runs of the real program under Xvfb (see tests/soak/); about 1 h 40 min.
+# The long runs of the real program under Xvfb (see tests/soak/); about 1 h 25 min.
 soak: deps build
 	@./scripts/install-deps soak
 	./tests/soak/run

@@ -172,8 +172,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     file = DamagedRealFile(input);
     // A rollback journal left by a copy that was killed, with whatever it holds.
-    if (kind == 2)
+    if (kind == 2) {
       WriteFile(folder / "settings.db-journal", input.ConsumeRemainingBytes<std::uint8_t>());
+    }
   }
   WriteFile(path, file);
 
