@@ -3,7 +3,10 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test bench bench-audio install format clean
+WINDOWS_BUILD ?= build-windows
+WINEPREFIX_DIR = $(abspath $(WINDOWS_BUILD))/wine-prefix
+
+.PHONY: deps configure build run test bench bench-audio install format clean windows
 
 deps:
 	@./scripts/install-deps
@@ -32,8 +35,18 @@ bench-audio: deps build
 install: deps build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
+# The Windows build: cross-compiled with mingw-w64, its tests run under Wine.
+windows:
+	@./scripts/install-deps windows
+	@test -f $(WINDOWS_BUILD)/build.ninja || cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	WINEPREFIX=$(WINEPREFIX_DIR) ./scripts/wine-run --server
+	WINEPREFIX=$(WINEPREFIX_DIR) ctest --test-dir $(WINDOWS_BUILD) --output-on-failure \
+	  --timeout 300 -j $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-tsan build-asan
+	rm -rf $(BUILD) build-tsan build-asan $(WINDOWS_BUILD)
