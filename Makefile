@@ -4,7 +4,10 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build run test bench bench-audio fuzz soak install format clean
+WINDOWS_BUILD ?= build-windows
+WINEPREFIX_DIR = $(abspath $(WINDOWS_BUILD))/wine-prefix
+
+.PHONY: deps configure build run test bench bench-audio fuzz soak install format clean windows
 
 deps:
 	@./scripts/install-deps
@@ -45,8 +48,18 @@ soak: deps build
 install: deps build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
+# The Windows build: cross-compiled with mingw-w64, its tests run under Wine.
+windows:
+	@./scripts/install-deps windows
+	@test -f $(WINDOWS_BUILD)/build.ninja || cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	WINEPREFIX=$(WINEPREFIX_DIR) ./scripts/wine-run --server
+	WINEPREFIX=$(WINEPREFIX_DIR) ctest --test-dir $(WINDOWS_BUILD) --output-on-failure \
+	  --timeout 300 -j $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-tsan build-asan build-fuzz
+	rm -rf $(BUILD) build-tsan build-asan build-fuzz $(WINDOWS_BUILD)

@@ -1,13 +1,10 @@
 #include "engine/beat_player.h"
-#include "engine/realtime.h"
-
-#include <pthread.h>
-#include <sched.h>
 
 #include <algorithm>
-#include <ctime>
 #include <new>
 #include <system_error>
+
+#include "engine/timing_thread.h"
 
 namespace ticktavo {
 
@@ -18,10 +15,6 @@ constexpr int kMaxBpm = 1000;
 
 // Nodes kept for reuse: two beats queued, one refilled after the head was sounded, one spare.
 constexpr int kSpareNodes = 4;
-
-// Above ordinary threads and the desktop's own real-time helpers (which sit at 20 or below),
-// below the kernel's watchdogs at 99.
-constexpr int kTimingThreadFifoPriority = 50;
 
 constexpr std::string_view kNoDeviceMessage =
     "Can't find a MIDI device!  Are your sound card and driver properly installed?";
@@ -40,14 +33,6 @@ std::string LowerHex(MidiResult value) {
     value >>= 4;
   } while (value != 0);
   return text;
-}
-
-void AskForRealTime(std::atomic<bool>& granted) {
-  // SCHED_FIFO where allowed; an ordinary desktop user gets real-time scheduling through
-  // RealtimeKit instead, and without either the thread keeps the normal policy: the beat is then
-  // only as steady as the load on the machine allows.
-  granted.store(IsRealTime(MakeThisThreadRealTime(kTimingThreadFifoPriority)),
-                std::memory_order_release);
 }
 
 }  // namespace
@@ -407,13 +392,8 @@ bool BeatPlayer::OnTimingThread() const {
 
 std::int64_t BeatPlayer::TimingThreadCpuNanoseconds() const {
   if (!m_thread.joinable()) return 0;
-  clockid_t cpuClock{};
   // std::thread::native_handle is not const, though it changes nothing.
-  if (pthread_getcpuclockid(const_cast<std::thread&>(m_thread).native_handle(), &cpuClock) != 0)
-    return 0;
-  timespec ts{};
-  if (clock_gettime(cpuClock, &ts) != 0) return 0;
-  return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+  return ThreadCpuNanoseconds(const_cast<std::thread&>(m_thread));
 }
 
 bool BeatPlayer::WaitUntilHeld(std::chrono::milliseconds timeout) const {
@@ -429,7 +409,9 @@ bool BeatPlayer::WaitUntilHeld(std::chrono::milliseconds timeout) const {
 // --- Timing thread ---
 
 void BeatPlayer::TimingThreadProc(BeatPlayer* player) {
-  if (player->m_priority == TimingPriority::kRealTime) AskForRealTime(player->m_realTime);
+  if (player->m_priority == TimingPriority::kRealTime) {
+    player->m_realTime.store(RaiseTimingThreadPriority(), std::memory_order_release);
+  }
   player->ThreadLoop();
 }
 

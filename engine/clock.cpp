@@ -11,10 +11,14 @@ constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
 
 }  // namespace
 
-std::int64_t MonotonicClock::Now() {
+std::int64_t MonotonicNanoseconds() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return std::int64_t{ts.tv_sec} * kNanosecondsPerSecond + ts.tv_nsec;
+}
+
+std::int64_t MonotonicClock::Now() {
+  return MonotonicNanoseconds();
 }
 
 void MonotonicClock::Sleep(int milliseconds) {

@@ -17,7 +17,12 @@ class Clock {
   virtual void Sleep(int milliseconds) = 0;
 };
 
-// CLOCK_MONOTONIC in nanoseconds: frequency 1,000,000,000.
+// The system's monotonic clock in nanoseconds: CLOCK_MONOTONIC on Linux, the performance
+// counter on Windows. The program's clock and the log device's stamps both read it.
+std::int64_t MonotonicNanoseconds();
+
+// The monotonic clock in nanoseconds: frequency 1,000,000,000. Sleeps use clock_nanosleep on
+// Linux and a high-resolution waitable timer on Windows.
 class MonotonicClock final : public Clock {
  public:
   std::int64_t Frequency() const override { return 1'000'000'000; }

@@ -5,19 +5,19 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
+
+#include "engine/clock.h"
+
+// Windows: no close-on-exec flag, and the file must not be opened in text mode, which would
+// turn each "\n" into "\r\n".
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
 
 namespace ticktavo {
-
-namespace {
-
-std::int64_t MonotonicNanoseconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
-}
-
-}  // namespace
 
 LogMidiOut::LogMidiOut(std::string path) : m_path(std::move(path)) {}
 
@@ -55,7 +55,7 @@ MidiResult LogMidiOut::WriteLine(std::int64_t ns, const char* operation,
 MidiResult LogMidiOut::Open() {
   const std::int64_t ns = MonotonicNanoseconds();
   if (m_fd.load(std::memory_order_acquire) >= 0) return kMidiAllocated;
-  const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_BINARY, 0644);
   if (fd < 0) return kMidiError;
   m_fd.store(fd, std::memory_order_release);
   const MidiResult result = WriteLine(ns, "open", nullptr);

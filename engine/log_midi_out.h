@@ -15,7 +15,8 @@ namespace ticktavo {
 //   <ns> reset
 //   <ns> close
 //
-// <ns> is CLOCK_MONOTONIC in nanoseconds when the call arrived; <grid>, on messages the player
+// <ns> is MonotonicNanoseconds() (CLOCK_MONOTONIC; the performance counter on Windows) when
+// the call arrived; <grid>, on messages the player
 // sends with ShortMsgAt, is the moment the message belongs to on the beat grid, in the player's
 // clock ticks (nanoseconds in the program), so <ns> - <grid> is how late it was sent. Lines are
 // appended to the file (created if missing). Opening fails with kMidiError when the file cannot be

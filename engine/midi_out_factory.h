@@ -9,7 +9,8 @@
 namespace ticktavo {
 
 // The MIDI device chosen by the environment variable TICKTAVO_MIDI:
-//   unset or "synth"  the default device, the embedded synthesizer;
+//   unset or "synth"  the default device: the embedded synthesizer (on Windows the system's
+//                     MIDI synthesizer through WinMM);
 //   "log:PATH"        a device that appends each operation to the file PATH;
 //   "none"            no device at all;
 //   anything else     the default device, with one line on diagnostics saying so.

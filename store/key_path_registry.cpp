@@ -57,6 +57,18 @@ RegResult SplitKeyPath(std::string_view subKey, std::vector<std::string_view>* c
   return RegResult::kSuccess;
 }
 
+RegResult CopyValueOut(const std::vector<std::byte>& data, RegType storedType,
+                       std::span<std::byte> buffer, std::size_t* size, RegType* type) {
+  if (data.size() > buffer.size()) {
+    if (size != nullptr) *size = data.size();
+    return RegResult::kMoreData;
+  }
+  if (!data.empty()) std::memcpy(buffer.data(), data.data(), data.size());
+  if (size != nullptr) *size = data.size();
+  if (type != nullptr) *type = storedType;
+  return RegResult::kSuccess;
+}
+
 int CompareNamesNoCase(std::string_view a, std::string_view b) {
   std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
@@ -163,14 +175,7 @@ RegResult KeyPathRegistry::QueryValue(Key key, std::string_view name, RegType* t
   std::vector<std::byte> data;
   RegResult loaded = LoadValue(handle->path, name, &storedType, &data);
   if (loaded != RegResult::kSuccess) return loaded;
-  if (data.size() > buffer.size()) {
-    if (size != nullptr) *size = data.size();
-    return RegResult::kMoreData;
-  }
-  if (!data.empty()) std::memcpy(buffer.data(), data.data(), data.size());
-  if (size != nullptr) *size = data.size();
-  if (type != nullptr) *type = storedType;
-  return RegResult::kSuccess;
+  return CopyValueOut(data, storedType, buffer, size, type);
 }
 
 RegResult KeyPathRegistry::SetValue(Key key, std::string_view name, RegType type,

@@ -14,6 +14,11 @@ namespace ticktavo {
 // Splits a subkey path into its components, or says why the registry refuses it.
 RegResult SplitKeyPath(std::string_view subKey, std::vector<std::string_view>* components);
 
+// The end of every QueryValue: copies a whole value into the caller's buffer, or, when it does
+// not fit, leaves the buffer as it was and answers kMoreData with the size needed.
+RegResult CopyValueOut(const std::vector<std::byte>& data, RegType storedType,
+                       std::span<std::byte> buffer, std::size_t* size, RegType* type);
+
 // ASCII case folding, the same folding SQLite's NOCASE collation does, so both back-ends
 // agree on which names are equal and on the order of enumeration.
 int CompareNamesNoCase(std::string_view a, std::string_view b);

@@ -15,6 +15,7 @@ std::filesystem::path SettingsFilePath();
 // Opens the user's settings file (creating it and its folder), reporting problems with it
 // in one line each on `errors`. Always returns a registry; when the file cannot be used at
 // all, every call on it fails, so the program runs on its defaults and saves nothing.
+// On Windows the settings are in the registry itself (windows_registry.h) and there is no file.
 std::unique_ptr<Registry> OpenUserSettings(std::ostream& errors);
 
 }  // namespace ticktavo

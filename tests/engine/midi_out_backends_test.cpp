@@ -10,11 +10,33 @@
 #include "engine/beat_player.h"
 #include "engine/log_midi_out.h"
 #include "engine/midi_out_factory.h"
-#include "engine/synth/synth_midi_out.h"
 #include "support/recording_owner.h"
+#ifdef _WIN32
+#include "engine/winmm_midi_out.h"
+#else
+#include "engine/synth/synth_midi_out.h"
+#endif
 
 namespace ticktavo::testing {
 namespace {
+
+#ifdef _WIN32
+using DefaultMidiOut = WinMmMidiOut;  // the system's synthesizer
+void SetEnvironment(const char* name, const char* value) {
+  _putenv_s(name, value);
+}
+void UnsetEnvironment(const char* name) {
+  _putenv_s(name, "");
+}
+#else
+using DefaultMidiOut = SynthMidiOut;
+void SetEnvironment(const char* name, const char* value) {
+  ::setenv(name, value, 1);
+}
+void UnsetEnvironment(const char* name) {
+  ::unsetenv(name);
+}
+#endif
 
 std::vector<std::string> ReadLines(const std::string& path) {
   std::ifstream in(path);
@@ -154,7 +176,7 @@ TEST_F(LogMidiOutTest, PlayerOnTheLogDeviceWritesItsWholeLife) {
 
 TEST(MidiOutFactoryTest, EachSettingChoosesItsDevice) {
   // Without a soundfont the synthesizer starts no audio, which keeps this test quiet.
-  ::setenv("TICKTAVO_SOUNDFONT", "/nonexistent/ticktavo-test.sf2", 1);
+  SetEnvironment("TICKTAVO_SOUNDFONT", "/nonexistent/ticktavo-test.sf2");
   enum class Kind { kSynth, kLog, kNone };
   struct Case {
     const char* value;
@@ -174,7 +196,7 @@ TEST(MidiOutFactoryTest, EachSettingChoosesItsDevice) {
     ASSERT_NE(device, nullptr);
     switch (c.kind) {
       case Kind::kSynth:
-        EXPECT_NE(dynamic_cast<SynthMidiOut*>(device.get()), nullptr);
+        EXPECT_NE(dynamic_cast<DefaultMidiOut*>(device.get()), nullptr);
         break;
       case Kind::kLog: {
         auto* log = dynamic_cast<LogMidiOut*>(device.get());
@@ -223,11 +245,11 @@ TEST(MidiOutFactoryTest, ControlCharactersInARefusedValueAreShownEscaped) {
 }
 
 TEST(MidiOutFactoryTest, ReadsTheEnvironment) {
-  ::setenv("TICKTAVO_MIDI", "none", 1);
+  SetEnvironment("TICKTAVO_MIDI", "none");
   std::ostringstream diagnostics;
   auto device = CreateMidiOutFromEnvironment(diagnostics);
   EXPECT_NE(dynamic_cast<NoMidiOut*>(device.get()), nullptr);
-  ::unsetenv("TICKTAVO_MIDI");
+  UnsetEnvironment("TICKTAVO_MIDI");
 }
 
 TEST(MidiOutFactoryTest, NoneMeansThePlayerReportsNoDevice) {

@@ -8,7 +8,12 @@
 #include <vector>
 
 #include "store/memory_registry.h"
+#ifdef _WIN32
+#include "store/windows_registry.h"
+#include "windows_registry_scratch.h"
+#else
 #include "store/sqlite_registry.h"
+#endif
 #include "store_test_support.h"
 
 namespace ticktavo {
@@ -334,21 +339,33 @@ TEST_P(RegistryTest, TransactionsLandWholeOrNotAtAll) {
   reg().CloseKey(main);
 }
 
+// The registry the program really uses on this platform, beside the in-memory one.
+#ifdef _WIN32
+Backend PlatformBackend() {
+  // The real registry, below a scratch key that stands for the user's root.
+  return {"Windows", [](const std::filesystem::path& folder) -> std::unique_ptr<Registry> {
+            return std::make_unique<WindowsRegistry>(test::ScratchRegistryRoot(folder));
+          }};
+}
+#else
+Backend PlatformBackend() {
+  return {"Sqlite", [](const std::filesystem::path& folder) -> std::unique_ptr<Registry> {
+            std::ostringstream errors;
+            auto registry = SqliteRegistry::Open(folder / "settings.db", errors);
+            EXPECT_TRUE(registry->IsOpen());
+            EXPECT_EQ(errors.str(), "");
+            return registry;
+          }};
+}
+#endif
+
 INSTANTIATE_TEST_SUITE_P(
     Backends, RegistryTest,
     ::testing::Values(Backend{"Memory",
                               [](const std::filesystem::path&) -> std::unique_ptr<Registry> {
                                 return std::make_unique<MemoryRegistry>();
                               }},
-                      Backend{"Sqlite",
-                              [](const std::filesystem::path& folder) -> std::unique_ptr<Registry> {
-                                std::ostringstream errors;
-                                auto registry =
-                                    SqliteRegistry::Open(folder / "settings.db", errors);
-                                EXPECT_TRUE(registry->IsOpen());
-                                EXPECT_EQ(errors.str(), "");
-                                return registry;
-                              }}),
+                      PlatformBackend()),
     [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "store/registry.h"
+#ifndef _WIN32
 #include "store/sqlite_registry.h"
+#endif
 
 namespace ticktavo::test {
 
@@ -20,11 +22,23 @@ namespace ticktavo::test {
 class TempFolder {
  public:
   TempFolder() {
+#ifdef _WIN32
+    // No mkdtemp: a name of this process and a counter, made only if it is new.
+    static int s_count = 0;
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+      std::filesystem::path candidate =
+          std::filesystem::temp_directory_path() /
+          ("ticktavo-store-" + std::to_string(::getpid()) + "-" + std::to_string(++s_count));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) m_path = candidate;
+    }
+#else
     std::string pattern =
         (std::filesystem::temp_directory_path() / "ticktavo-store-XXXXXX").string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) != nullptr) m_path = name.data();
+#endif
   }
   ~TempFolder() {
     std::error_code ignored;
@@ -41,7 +55,9 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  const std::filesystem::path& path() const { return m_path; }
+  const std::filesystem::path& path() const {
+    return m_path;
+  }
 
  private:
   std::filesystem::path m_path;
@@ -97,6 +113,7 @@ class FaultyRegistry final : public Registry {
   Registry& m_inner;
 };
 
+#ifndef _WIN32
 // A settings file the program cannot use at all: its folder would have to be made inside a
 // plain file in `folder`.
 inline std::unique_ptr<SqliteRegistry> OpenUnusableSettings(const TempFolder& folder,
@@ -104,6 +121,7 @@ inline std::unique_ptr<SqliteRegistry> OpenUnusableSettings(const TempFolder& fo
   std::ofstream(folder.path() / "plain") << "not a folder";
   return SqliteRegistry::Open(folder.path() / "plain" / "settings.db", errors);
 }
+#endif
 
 inline std::vector<std::byte> Bytes(std::initializer_list<int> values) {
   std::vector<std::byte> bytes;
