@@ -3,16 +3,9 @@
 #include <QThread>
 
 #include "ui/blinker_static.h"
-#include "ui/message_box.h"
 #include "ui/sync_channel.h"
 
 namespace ticktavo {
-
-namespace {
-
-constexpr std::string_view kMidiErrorCaption = "Midi Error";
-
-}  // namespace
 
 OwnerBridge::OwnerBridge(SyncChannel& channel, OwnerWindow& window)
     : m_channel(channel), m_window(window) {}
@@ -25,13 +18,10 @@ void OwnerBridge::ShowError(std::string_view text) {
   if (QThread::currentThread() == m_channel.thread() && !m_channel.IsOpen()) {
     // A report made by the window's own thread after the window closed (the device failing
     // to close at exit): still worth telling, just without an owner.
-    ShowMessageBox(nullptr, kMidiErrorCaption, text, MessageIcon::kError, MessageButtons::kOk);
+    m_window.ShowMidiError(text);
     return;
   }
-  m_channel.Call([this, text] {
-    ShowMessageBox(m_window.MessageBoxOwner(), kMidiErrorCaption, text, MessageIcon::kError,
-                   MessageButtons::kOk);
-  });
+  m_channel.Call([this, text] { m_window.ShowMidiError(text); });
 }
 
 void OwnerBridge::SetMainBlinkerFrame(int frame) {

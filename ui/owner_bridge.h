@@ -5,8 +5,6 @@
 
 #include "engine/player_owner.h"
 
-class QWidget;
-
 namespace ticktavo {
 
 class BlinkerStatic;
@@ -15,8 +13,8 @@ class SyncChannel;
 // The window's side of the engine's owner calls. Everything here runs on the window's thread.
 class OwnerWindow {
  public:
-  // The window that owns message boxes, or null while it does not exist yet.
-  virtual QWidget* MessageBoxOwner() = 0;
+  // The "Midi Error" box.
+  virtual void ShowMidiError(std::string_view text) = 0;
   // A beat has been sounded; queue the next one.
   virtual void OnBeatPlayed(int velocity, int note) = 0;
   // Whether the engine still plays. A beat's frame that reaches the window after a stop was

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "ui/text_number.h"
+#include "store/stored_settings.h"
 
 namespace ticktavo {
 
@@ -38,8 +38,12 @@ void UpDownCtrl::SetRange(int minimum, int maximum) {
 
 int UpDownCtrl::Position() const {
   if (m_buddy != nullptr) {
-    const std::string text = m_buddy->text().toStdString();
-    if (HasLeadingNumber(text)) return std::clamp(AtoiSaturated(text), m_minimum, m_maximum);
+    // A number after optional blanks and a sign, read as the beats field reads it.
+    const QString text = m_buddy->text().trimmed();
+    const int digit = text.startsWith(u'-') || text.startsWith(u'+') ? 1 : 0;
+    if (digit < text.size() && text.at(digit) >= u'0' && text.at(digit) <= u'9') {
+      return std::clamp(AtoiPrefix(text.toStdString()), m_minimum, m_maximum);
+    }
   }
   return m_position;
 }

@@ -68,7 +68,7 @@ TEST(SyncChannel, CallOnTheWindowThreadRunsDirectly) {
 
 class NullWindow final : public OwnerWindow {
  public:
-  QWidget* MessageBoxOwner() override { return nullptr; }
+  void ShowMidiError(std::string_view /*text*/) override {}
   void OnBeatPlayed(int velocity, int note) override {
     lastVelocity = velocity;
     lastNote = note;

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <memory>
+
+#include <QDialog>
+#include <QIcon>
+
+#include "dialog/metronome_dialog.h"
+#include "ui/owner_bridge.h"
+#include "ui/qt_controls.h"
+#include "ui/sync_channel.h"
+
+namespace ticktavo {
+
+class AcceleratorFilter;
+class WindowMenu;
+
+// The program's one window in Qt: the controls of template 102 as widgets, the dialog core
+// over them (QtControls) and over this window (WindowHost), and the widgets' signals and
+// events turned into the core's calls. What stays here is what only Qt knows: the accelerator
+// filter ahead of mnemonics, the Enter and Escape keys of a QDialog, focus loss, the window
+// frame that appears late on X11, and the screen readers' names.
+//
+// Life: construct (the core builds the engine, which opens the MIDI device; a device error is
+// shown now, before any window), Create() (builds the controls, OnInitDialog, shows the
+// window), then the core's handlers run on the window's thread until the window closes. The
+// object outlives its window; the timing thread's channel is closed before any widget goes.
+class MetronomeWindow final : public QDialog, public WindowHost, private OwnerWindow {
+  Q_OBJECT
+
+ public:
+  // clock, midi and registry must outlive the window.
+  MetronomeWindow(Clock& clock, MidiOut& midi, Registry& registry, QWidget* parent = nullptr);
+  ~MetronomeWindow() override;
+
+  void Create();
+  MetronomeDialog& Dialog() { return m_dialog; }
+  QWidget* Control(int id) const { return m_controls.Control(id); }
+  template <class T>
+  T* Get(int id) const {
+    return static_cast<T*>(Control(id));
+  }
+
+  // WindowHost.
+  MessageResult ShowMessageBox(std::string_view caption, std::string_view text, MessageIcon icon,
+                               MessageButtons buttons) override;
+  WindowRect WindowPlace() const override;
+  Size ClientSize() const override { return Size{width(), height()}; }
+  void MoveWindow(WindowRect place) override;
+  void SetSizeLimits(const SizeLimits& limits) override;
+  void Repaint(Rect band) override;
+  std::vector<WindowRect> Screens() const override;
+  void OpenAboutBox() override;
+  void OpenProductPage(std::string_view address) override;
+  void CloseWindow() override { close(); }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ public slots:
+  void reject() override { m_dialog.OnCancel(); }
+
+ private:
+  // OwnerWindow: the engine's calls, already on the window's thread.
+  void ShowMidiError(std::string_view text) override { m_dialog.ShowMidiError(text); }
+  void OnBeatPlayed(int velocity, int note) override { m_dialog.OnBeatPlayed(velocity, note); }
+  bool EngineRunning() const override;
+
+  void ConnectHandlers();
+  void Command(int id, Notification code);
+
+  bool m_windowCreated = false;
+  // The timing thread reaches the window only through these, so they outlive the engine.
+  SyncChannel m_channel;
+  OwnerBridge m_bridge;
+  QtControls m_controls;
+  // Builds the engine first and destroys it last of its parts.
+  MetronomeDialog m_dialog;
+  QIcon m_appIcon;
+  std::unique_ptr<AcceleratorFilter> m_acceleratorFilter;
+  WindowMenu* m_windowMenu = nullptr;
+};
+
+}  // namespace ticktavo
