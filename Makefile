@@ -23,6 +23,8 @@ test: deps build
 
 bench: deps build
 	$(BUILD)/bench/beat_player_bench
+	python3 bench/window/window_bench.py --app $(BUILD)/app/ticktavo
+	python3 bench/window/window_bench.py --app $(BUILD)/app/ticktavo --user ticktavo-bench
 
 bench-audio: deps build
 	./bench/audio/run

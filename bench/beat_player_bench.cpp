@@ -1,15 +1,16 @@
-// Plays the real BeatPlayer on the real clock into an in-memory device, with an owner that
-// queues the next beat from each notification as the window does, and prints how close each
-// note-on came to its place on the beat grid.
+// Plays the real BeatPlayer on the real clock into an in-memory device, fed by a source of one
+// wood block per beat as the window's measure feeds it, and prints how close each note-on came
+// to its place on the beat grid.
 //
 //   beat_player_bench [--seconds S] [--tempos 60,120,240,1000] [--normal]
 //
 // --seconds  playing time per tempo (default 6; at least 4 beats are played)
 // --normal   do not ask for SCHED_FIFO for the timing thread
 //
-// Per tempo: beats measured, p50/p99/max of |send − grid| in microseconds, where beat k ≥ 2
-// belongs at t2 + (k − 2) × period (t2 being the second beat's send time), the drift of the last
-// beat from its grid point, and the timing thread's CPU time per second of playing.
+// Per tempo: beats measured, p50/p99/max of |send − grid| in microseconds, where beat k ≥ 1
+// belongs at t1 + k × period (t1 being the first beat's send time: the grid of a run starts
+// there), the drift of the last beat from its grid point, and the timing thread's CPU time per
+// second of playing.
 #include <algorithm>
 #include <atomic>
 #include <cinttypes>
@@ -56,26 +57,28 @@ class StampingMidiOut final : public MidiOut {
   std::atomic<std::size_t> m_count{0};
 };
 
-// Queues one beat per notification, as the window's sequencer does, and stops after the last.
-class SequencingOwner final : public PlayerOwner {
+// One Hi Wood Block per beat.
+class WoodBlock final : public BeatSource {
  public:
-  explicit SequencingOwner(int beats) : m_beats(beats) {}
-  void Attach(BeatPlayer* player) { m_player = player; }
-  void QueueNext() {
-    m_player->BeginBeat();
-    m_player->AddNote(76, 100, 4);  // Hi Wood Block
+  void Restart() override {}
+  void QueueNextBeat(BeatBuilder& builder) override {
+    builder.BeginBeat();
+    builder.AddNote(76, 100, 4);
   }
-  void ShowError(std::string_view text) override {
+};
+
+// Stops the player after the last beat (on the timing thread, which posts the notification).
+class StoppingOwner final : public PlayerOwner {
+ public:
+  explicit StoppingOwner(int beats) : m_beats(beats) {}
+  void Attach(BeatPlayer* player) { m_player = player; }
+  void ShowError(std::string_view text) override { PostError(text); }
+  void PostError(std::string_view text) override {
     std::fprintf(stderr, "Midi Error: %.*s\n", static_cast<int>(text.size()), text.data());
   }
-  void SetMainBlinkerFrame(int) override {}
-  void FadeMainBlinker() override {}
-  void BeatPlayed(int, int) override {
-    if (++m_played >= m_beats) {
-      m_player->Stop();
-    } else {
-      QueueNext();
-    }
+  void PostMainBlinkerFrame(std::uint64_t, int) override {}
+  void PostBeatPlayed(std::uint64_t, int, int) override {
+    if (++m_played == m_beats) m_player->Stop();
   }
 
  private:
@@ -103,16 +106,15 @@ Result Measure(int bpm, double seconds, TimingPriority priority) {
   MonotonicClock clock;
   const int beats = std::max(4, static_cast<int>(seconds * bpm / 60.0));
   StampingMidiOut device(clock, static_cast<std::size_t>(beats) + 8);
-  SequencingOwner owner(beats);
+  StoppingOwner owner(beats);
+  WoodBlock source;
   BeatPlayer player(owner, clock, device, priority);
   owner.Attach(&player);
 
   player.SetTempo(bpm);
-  owner.QueueNext();
-  owner.QueueNext();
   const std::int64_t cpuBefore = player.TimingThreadCpuNanoseconds();
   const std::int64_t wallBefore = clock.Now();
-  player.Resume();
+  player.Play(source);
   const bool finished =
       player.WaitUntilHeld(std::chrono::milliseconds(static_cast<int>(seconds * 4000) + 10'000));
   const std::int64_t wall = clock.Now() - wallBefore;
@@ -125,14 +127,14 @@ Result Measure(int bpm, double seconds, TimingPriority priority) {
   result.cpuMsPerSecond =
       wall > 0 ? static_cast<double>(cpu) / 1e6 / (static_cast<double>(wall) / 1e9) : 0;
   const std::vector<std::int64_t> sent = device.Stamps();
-  if (sent.size() < 3) return result;
+  if (sent.size() < 2) return result;
   const std::int64_t period = player.TicksPerBeat();
   std::vector<double> deviations;
-  for (std::size_t k = 2; k < sent.size(); ++k) {  // 0-based: index 1 is the second beat
-    const std::int64_t grid = sent[1] + static_cast<std::int64_t>(k - 1) * period;
+  for (std::size_t k = 1; k < sent.size(); ++k) {
+    const std::int64_t grid = sent[0] + static_cast<std::int64_t>(k) * period;
     deviations.push_back(std::abs(static_cast<double>(sent[k] - grid)) / 1000.0);
   }
-  const std::int64_t lastGrid = sent[1] + static_cast<std::int64_t>(sent.size() - 2) * period;
+  const std::int64_t lastGrid = sent[0] + static_cast<std::int64_t>(sent.size() - 1) * period;
   result.drift = static_cast<double>(sent.back() - lastGrid) / 1000.0;
   std::sort(deviations.begin(), deviations.end());
   result.measured = deviations.size();

@@ -16,29 +16,25 @@
 namespace ticktavo {
 namespace {
 
-// Stands in for the window: error boxes go to standard error, each sounded beat queues the next.
+// Stands in for the window: error boxes go to standard error.
 class ConsoleOwner final : public PlayerOwner {
  public:
-  void Attach(BeatPlayer* player) { m_player = player; }
-  void QueueNext() {
-    m_player->BeginBeat();
-    m_player->AddNote(kNote, kVelocity, 4);
-  }
-  void ShowError(std::string_view text) override {
+  void ShowError(std::string_view text) override { PostError(text); }
+  void PostError(std::string_view text) override {
     std::fprintf(stderr, "Midi Error: %.*s\n", static_cast<int>(text.size()), text.data());
   }
-  void SetMainBlinkerFrame(int) override {}
-  void FadeMainBlinker() override {}
-  void BeatPlayed(int, int) override {
-    if (m_playing.load(std::memory_order_acquire)) QueueNext();
-  }
-  void SetPlaying(bool playing) { m_playing.store(playing, std::memory_order_release); }
+  void PostMainBlinkerFrame(std::uint64_t, int) override {}
+  void PostBeatPlayed(std::uint64_t, int, int) override {}
+};
 
- private:
-  static constexpr int kNote = 76;  // Hi Wood Block
-  static constexpr int kVelocity = 110;
-  BeatPlayer* m_player = nullptr;
-  std::atomic<bool> m_playing{false};
+// A straight beat of Hi Wood Blocks.
+class StraightBeat final : public BeatSource {
+ public:
+  void Restart() override {}
+  void QueueNextBeat(BeatBuilder& builder) override {
+    builder.BeginBeat();
+    builder.AddNote(76, 110, 4);
+  }
 };
 
 }  // namespace
@@ -67,8 +63,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<MidiOut> device = CreateMidiOutFromEnvironment(std::cerr);
   MonotonicClock clock;
   ConsoleOwner owner;
+  StraightBeat beat;
   BeatPlayer player(owner, clock, *device);
-  owner.Attach(&player);
   if (!player.DeviceOpen()) {
     std::fprintf(stderr,
                  "No sound device. TICKTAVO_MIDI=log:/tmp/ticktavo.log shows the beats in a file "
@@ -81,13 +77,9 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::seconds(1));
   std::printf("Playing a straight beat at %d BPM for %.1f s...\n", bpm, seconds);
   std::fflush(stdout);
-  owner.SetPlaying(true);
   player.SetTempo(bpm);
-  owner.QueueNext();
-  owner.QueueNext();
-  player.Resume();
+  player.Play(beat);
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-  owner.SetPlaying(false);
   player.Stop();
   // Let the last note ring out before the device closes.
   std::this_thread::sleep_for(std::chrono::milliseconds(500));

@@ -31,13 +31,24 @@ std::optional<std::string_view> NameOf(const char* presetName) {
 int MetronomeDialog::s_prevClientHeight = 0;
 
 MetronomeDialog::MetronomeDialog(DialogControls& controls, WindowHost& host, Registry& registry,
-                                 PlayerOwner& owner, Clock& clock, MidiOut& midi,
-                                 TimingPriority priority)
+                                 Clock& clock, MidiOut& midi, TimingPriority priority)
     : m_controls(controls),
       m_host(host),
       m_registry(registry),
-      m_player(owner, clock, midi, priority),
-      m_sequencer(m_player, *this) {}
+      m_mailbox(*this),
+      m_player(m_mailbox, clock, midi, priority),
+      m_sequencer(m_player, *this) {
+  // The timing thread is held until the first Play, so nothing has been posted yet.
+  m_mailbox.SetWake(&MetronomeDialog::Wake, this);
+}
+
+MetronomeDialog::~MetronomeDialog() {
+  OnDestroy();
+}
+
+void MetronomeDialog::Wake(void* dialog) {
+  static_cast<MetronomeDialog*>(dialog)->m_host.RequestWake();
+}
 
 int MetronomeDialog::BpmToSlider(int bpm) {
   return static_cast<int>(std::log(static_cast<double>(bpm + kTempoOffset)) * kSliderScale + 0.5);
@@ -174,9 +185,15 @@ void MetronomeDialog::OnSysCommand(unsigned id) {
 void MetronomeDialog::OnClose() {
   if (m_windowGone) return;
   SaveSettings(nullptr);
+  OnDestroy();
+}
+
+void MetronomeDialog::OnDestroy() {
   // The window is gone for good from here: the engine may go on sounding what is queued
-  // until the program ends, but nothing it reports reaches a control again.
+  // until the program ends, but queues nothing more and nothing it reports reaches a control.
   m_windowGone = true;
+  m_mailbox.Close();
+  m_sequencer.ReleaseFeed();
 }
 
 // --- Transport ---
@@ -185,12 +202,19 @@ void MetronomeDialog::TogglePlay() {
   m_sequencer.TogglePlay();
 }
 
-void MetronomeDialog::OnBeatPlayed(int /*velocity*/, int /*note*/) {
+void MetronomeDialog::OnBeatPlayed(std::uint64_t run, int /*velocity*/, int /*note*/) {
   if (m_windowGone) return;
-  m_sequencer.OnBeatPlayed();
+  m_sequencer.OnBeatPlayed(run);
 }
 
-void MetronomeDialog::ShowMidiError(std::string_view text) {
+void MetronomeDialog::OnMainBlinkerFrame(std::uint64_t run, int frame) {
+  // A frame sounded before a Stop must not light the blinker the Stop has just blanked: the
+  // engine is held now, so nothing would fade it until the next start.
+  if (m_windowGone || !m_sequencer.IsCurrentRun(run)) return;
+  m_controls.SetFrame(kIdMainBlinker, frame);
+}
+
+void MetronomeDialog::OnMidiError(std::string_view text) {
   m_host.ShowMessageBox(kMidiErrorCaption, text, MessageIcon::kError, MessageButtons::kOk);
 }
 
@@ -295,8 +319,8 @@ void MetronomeDialog::OnHScroll(int id, bool dragging) {
 void MetronomeDialog::OnInstrumentChange(int voice) {
   const int position = m_controls.Selection(kIdVoiceInstrument[Index(voice)]);
   if (PercussionTable::IsListPosition(position)) {
-    m_sequencer.Voices().m_instrument[Index(voice)] =
-        PercussionTable::comboToInstrument[static_cast<std::size_t>(position)];
+    m_sequencer.SetVoiceInstrument(
+        voice, PercussionTable::comboToInstrument[static_cast<std::size_t>(position)]);
   }
   OnSettingsChanged();
 }
@@ -308,26 +332,23 @@ void MetronomeDialog::OnBlinkClicked() {
 
 void MetronomeDialog::SetVoiceInstrument(int voice, int instrument) {
   const auto i = Index(voice);
-  if (!PercussionTable::IsInstrument(instrument)) {
-    instrument = PercussionTable::defaultInstrument[i];
-  }
-  m_sequencer.Voices().m_instrument[i] = instrument;
+  m_sequencer.SetVoiceInstrument(static_cast<int>(i), instrument);
   m_controls.SetSelection(kIdVoiceInstrument[i],
-                          PercussionTable::instrumentToCombo[static_cast<std::size_t>(instrument)]);
+                          PercussionTable::instrumentToCombo[static_cast<std::size_t>(
+                              m_sequencer.Voices().m_instrument[i])]);
 }
 
 void MetronomeDialog::SetVoiceVolume(int voice, int volume) {
   const auto i = Index(voice);
-  m_sequencer.Voices().m_volume[i] = std::clamp(volume, 0, kMaxVolume);
+  m_sequencer.SetVoiceVolume(static_cast<int>(i), volume);
   m_controls.SetPosition(kIdVoiceVolume[i], m_sequencer.Voices().m_volume[i]);
 }
 
 void MetronomeDialog::SetVoiceBlinkSize(int voice, int blinkSize) {
   const auto i = Index(voice);
-  const int size = std::clamp(blinkSize, 0, kMaxBlinkFrame);
-  m_sequencer.Voices().m_blinkSize[i] = size;
-  m_controls.SetPosition(kIdVoiceBlinkSize[i], size);
-  m_controls.SetFrame(kIdVoiceBlinker[i], size);
+  m_sequencer.SetVoiceBlinkSize(static_cast<int>(i), blinkSize);
+  m_controls.SetPosition(kIdVoiceBlinkSize[i], m_sequencer.Voices().m_blinkSize[i]);
+  m_controls.SetFrame(kIdVoiceBlinker[i], m_sequencer.Voices().m_blinkSize[i]);
 }
 
 int MetronomeDialog::Instrument(int voice) const {

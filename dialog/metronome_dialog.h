@@ -8,6 +8,7 @@
 #include "dialog/window_host.h"
 #include "dialog/window_sizing.h"
 #include "engine/beat_player.h"
+#include "engine/owner_mailbox.h"
 #include "rhythm/sequencer.h"
 #include "store/registry.h"
 #include "store/settings_view.h"
@@ -30,18 +31,22 @@ enum class Notification {
 // readers).
 //
 // The engine is the first part built (it opens the MIDI device and creates the timing
-// thread; a device error is reported through the owner now, before any window) and the last
-// to go. The controls, the host and the registry must outlive the dialog; the controls need
-// to exist only from OnInitDialog on. Window's thread only.
-class MetronomeDialog final : private TransportView, private SettingsView {
+// thread; a device error is shown now, before any window) and the last to go. The timing
+// thread never waits for the window: it posts its news to the dialog's mailbox and has the
+// host wake the window's thread, which hands it to the dialog in OnWake. The controls, the
+// host and the registry must outlive the dialog; the controls need to exist only from
+// OnInitDialog on. Window's thread only.
+class MetronomeDialog final : private TransportView,
+                              private SettingsView,
+                              private OwnerMailbox::Receiver {
  public:
   // Answer to the dialog manager's default-button question: "has a default button, and its
   // identifier is 0", so Enter never presses a button.
   static constexpr int kHasDefId = 0x534B;
 
-  MetronomeDialog(DialogControls& controls, WindowHost& host, Registry& registry,
-                  PlayerOwner& owner, Clock& clock, MidiOut& midi,
-                  TimingPriority priority = TimingPriority::kRealTime);
+  MetronomeDialog(DialogControls& controls, WindowHost& host, Registry& registry, Clock& clock,
+                  MidiOut& midi, TimingPriority priority = TimingPriority::kRealTime);
+  ~MetronomeDialog();
   MetronomeDialog(const MetronomeDialog&) = delete;
   MetronomeDialog& operator=(const MetronomeDialog&) = delete;
 
@@ -64,6 +69,9 @@ class MetronomeDialog final : private TransportView, private SettingsView {
   // Window commands: 16..31 open the About box.
   void OnSysCommand(unsigned id);
   void OnClose();
+  // The window is being destroyed (closed or not): from now on nothing the engine reports
+  // reaches a control, and the engine queues no further beat.
+  void OnDestroy();
   void OnCancel() {}  // Escape and every other cancel route leave the window as it is.
   int OnGetDefID() const { return kHasDefId << 16; }
   // The window was resized: folds and moves the controls for its height (nothing before the
@@ -72,11 +80,11 @@ class MetronomeDialog final : private TransportView, private SettingsView {
   // The window's frame may have changed (shown, moved, its state changed).
   void OnFrameChanged();
 
-  // --- The engine's notices, on the window's thread ---
+  // --- The engine's news, on the window's thread ---
 
-  void OnBeatPlayed(int velocity, int note);
-  // The "Midi Error" box.
-  void ShowMidiError(std::string_view text);
+  // The host woke the window's thread: shows what the engine has posted (the "Midi Error"
+  // box, the latest frame of the main blinker, the beats played).
+  void OnWake() { m_mailbox.Drain(); }
 
   // --- State ---
 
@@ -125,6 +133,13 @@ class MetronomeDialog final : private TransportView, private SettingsView {
   bool SaveSettings(const char* presetName);
   void CaptureLayout() override;
 
+  // What the engine posted. Frames and beats of an earlier run (sounded before a Stop) are
+  // stale and change nothing.
+  void OnMidiError(std::string_view text) override;
+  void OnMainBlinkerFrame(std::uint64_t run, int frame) override;
+  void OnBeatPlayed(std::uint64_t run, int velocity, int note) override;
+  static void Wake(void* dialog);
+
   // TransportView.
   bool IsCustomStyleSelected() const override;
   std::string CustomMeasureText() const override;
@@ -168,8 +183,9 @@ class MetronomeDialog final : private TransportView, private SettingsView {
   DialogControls& m_controls;
   WindowHost& m_host;
   Registry& m_registry;
-  // Read by the owner's calls made while the engine is being built, so declared before it.
   bool m_windowGone = false;
+  // The timing thread reaches the dialog only through the mailbox, so it outlives the engine.
+  OwnerMailbox m_mailbox;
   // The engine: built first (opens the device, creates the timing thread), destroyed last of
   // the dialog's parts.
   BeatPlayer m_player;

@@ -27,7 +27,7 @@ struct SizeLimits {
 // What belongs to the top-level window and the platform, as the dialog asks for it. The
 // front end implements it beside DialogControls. Window rectangles are the whole window,
 // frame included, in screen pixels (WindowRect: right and bottom exclusive). Window's
-// thread only.
+// thread only, RequestWake aside.
 class WindowHost {
  public:
   // A modal box with this caption, text, icon and buttons, owned by the window while it
@@ -50,6 +50,9 @@ class WindowHost {
   virtual void OpenProductPage(std::string_view address) = 0;
   // Closes the window the way its close box does, which ends in the dialog's OnClose.
   virtual void CloseWindow() = 0;
+  // Any thread (the timing thread), at once, without locking, allocating or waiting: asks the
+  // window's thread to call the dialog's OnWake soon. Several requests may come as one call.
+  virtual void RequestWake() = 0;
 
  protected:
   ~WindowHost() = default;

@@ -15,6 +15,9 @@ namespace {
 constexpr int kMinBpm = 4;
 constexpr int kMaxBpm = 1000;
 
+// Nodes kept for reuse: two beats queued, one refilled after the head was sounded, one spare.
+constexpr int kSpareNodes = 4;
+
 // Above ordinary threads and the desktop's own real-time helpers (which sit at 20 or below),
 // below the kernel's watchdogs at 99.
 constexpr int kTimingThreadFifoPriority = 50;
@@ -75,6 +78,14 @@ BeatPlayer::BeatPlayer(PlayerOwner& owner, Clock& clock, MidiOut& midi, TimingPr
     : m_owner(&owner), m_clock(&clock), m_midi(&midi), m_priority(priority) {
   m_frequency = m_clock->Frequency();
   m_ticksPerBeat.store(m_frequency, std::memory_order_release);
+  // The nodes the timing thread reuses: its refills never allocate.
+  for (int i = 0; i < kSpareNodes; ++i) {
+    if (auto* node = new (std::nothrow) BeatNode()) {
+      node->older = m_spare;
+      m_spare = node;
+      ++m_spareCount;
+    }
+  }
 
   if (m_midi->GetNumDevs() == 0) {
     ReportError(kNoDeviceMessage);
@@ -108,29 +119,79 @@ BeatPlayer::~BeatPlayer() {
   ClearQueue();
 
   // The thread leaves at its next check: a held thread wakes up, one in a wait phase sees the
-  // shutdown within one sleep step. Its owner calls return at once by now (the window is gone),
-  // so joining cannot wait on this thread.
+  // shutdown within one sleep step. It never waits for the window, so joining cannot hang.
   if (m_thread.joinable()) m_thread.join();
 
   // Closed only after the thread is gone, so no send can race with the close.
   if (m_deviceOpen && m_midi->Close() != kMidiOk) m_owner->ShowError(kCloseErrorMessage);
+  FreeNodes(m_spare);
 }
 
 // --- The queue ---
+
+// Fills the queue with the lock already held: the run's first beats on the window's thread
+// (in Play), the next beat on the timing thread after each sounded one. It has its own
+// open-a-beat flag, so the window's BeginBeat state is never touched from the timing thread.
+class BeatPlayer::LockedBuilder final : public BeatBuilder {
+ public:
+  LockedBuilder(BeatPlayer& player, std::uint64_t run, bool mayAllocate)
+      : m_player(player), m_run(run), m_mayAllocate(mayAllocate) {}
+
+  void BeginBeat() override { m_node = nullptr; }
+  bool AddNote(int note, int velocity, int blinkFrame) override {
+    if (m_node == nullptr) {
+      m_node = m_player.OpenNodeLocked(blinkFrame, m_run, m_mayAllocate);
+      if (m_node == nullptr) return false;
+    }
+    return AddEntry(*m_node, note, velocity);
+  }
+
+ private:
+  BeatPlayer& m_player;
+  const std::uint64_t m_run;
+  const bool m_mayAllocate;
+  BeatNode* m_node = nullptr;
+};
+
+BeatNode* BeatPlayer::OpenNodeLocked(int blinkFrame, std::uint64_t run, bool mayAllocate) {
+  BeatNode* node = m_spare;
+  if (node != nullptr) {
+    m_spare = node->older;
+    --m_spareCount;
+    *node = BeatNode{};
+  } else if (mayAllocate) {
+    node = new (std::nothrow) BeatNode();
+    if (node == nullptr) return nullptr;
+  } else {
+    return nullptr;
+  }
+  node->older = m_tail;
+  node->blinkFrame = blinkFrame;
+  node->run = run;
+  if (m_tail != nullptr) {
+    m_tail->newer = node;
+  } else {
+    m_head = node;
+  }
+  m_tail = node;
+  m_count.fetch_add(1, std::memory_order_acq_rel);
+  return node;
+}
+
+bool BeatPlayer::AddEntry(BeatNode& node, int note, int velocity) {
+  // A beat holds at most nine entries; a tenth is refused rather than written past the node.
+  if (node.entryCount >= kMaxBeatEntries) return false;
+  node.notes[node.entryCount] = note;
+  node.velocities[node.entryCount] = velocity;
+  ++node.entryCount;
+  return true;
+}
 
 void BeatPlayer::BeginBeat() {
   m_newNode = true;
 }
 
 bool BeatPlayer::AddNote(int note, int velocity, int blinkFrame) {
-  // Nodes are allocated here, on the window's thread, and outside the lock, so the timing thread
-  // never waits for the allocator.
-  BeatNode* fresh = nullptr;
-  if (m_newNode || m_count.load(std::memory_order_acquire) == 0) {
-    fresh = new (std::nothrow) BeatNode();
-    if (fresh == nullptr && m_newNode) return false;
-  }
-
   bool added = false;
   {
     std::lock_guard lock(m_queueLock);
@@ -138,44 +199,31 @@ bool BeatPlayer::AddNote(int note, int velocity, int blinkFrame) {
     // With no beat open (the queue was emptied since the last BeginBeat) the entry opens one,
     // rather than being dropped.
     if (m_newNode || target == nullptr) {
-      if (fresh == nullptr) fresh = new (std::nothrow) BeatNode();
-      if (fresh != nullptr) {
-        fresh->older = m_tail;
-        fresh->blinkFrame = blinkFrame;
-        if (m_tail != nullptr) {
-          m_tail->newer = fresh;
-        } else {
-          m_head = fresh;
-        }
-        m_tail = fresh;
-        m_count.fetch_add(1, std::memory_order_acq_rel);
-        m_newNode = false;
-        target = fresh;
-        fresh = nullptr;
-      }
+      target = OpenNodeLocked(blinkFrame, m_run.load(std::memory_order_relaxed), true);
+      if (target != nullptr) m_newNode = false;
     }
-    // A beat holds at most nine entries; a tenth is refused rather than written past the node.
-    if (target != nullptr && target->entryCount < kMaxBeatEntries) {
-      target->notes[target->entryCount] = note;
-      target->velocities[target->entryCount] = velocity;
-      ++target->entryCount;
-      added = true;
-    }
+    added = target != nullptr && AddEntry(*target, note, velocity);
   }
-  delete fresh;
-
-  if (added && note >= 0 && m_deviceOpen) m_midi->Prepare(note, velocity);
+  if (added && note >= 0) PrepareSound(note, velocity);
   return added;
 }
 
+void BeatPlayer::PrepareSound(int note, int velocity) {
+  if (m_deviceOpen) m_midi->Prepare(note, velocity);
+}
+
 bool BeatPlayer::RemoveHead() {
-  BeatNode* removed = nullptr;
+  BeatNode* spareless = nullptr;
+  bool removed = false;
   {
     std::lock_guard lock(m_queueLock);
-    removed = UnlinkHead();
+    BeatNode* head = UnlinkHead();
+    removed = head != nullptr;
+    if (head != nullptr) head->older = nullptr;
+    spareless = RecycleLocked(head);
   }
-  delete removed;
-  return removed != nullptr;
+  FreeNodes(spareless);
+  return removed;
 }
 
 BeatNode* BeatPlayer::UnlinkHead() {
@@ -191,26 +239,23 @@ BeatNode* BeatPlayer::UnlinkHead() {
   return removed;
 }
 
-void BeatPlayer::RemoveSoundedHead(std::uint64_t clearGeneration) {
-  // Between the sounding and this removal the thread has been inside the owner's blinker call.
-  // If a Stop came meanwhile, the sounded beat is gone already and the head may be the first
-  // beat of the next run, which must not be lost. The check and the removal are one step under
-  // the lock: the window may stop and start again at any moment in between otherwise.
-  BeatNode* removed = nullptr;
-  {
-    std::lock_guard lock(m_queueLock);
-    if (m_clearGeneration == clearGeneration) removed = UnlinkHead();
-  }
-  delete removed;
-}
-
 BeatNode* BeatPlayer::DetachAll() {
   BeatNode* tail = m_tail;
   m_tail = nullptr;
   m_head = nullptr;
   m_count.store(0, std::memory_order_release);
-  ++m_clearGeneration;
   return tail;
+}
+
+BeatNode* BeatPlayer::RecycleLocked(BeatNode* nodes) {
+  while (nodes != nullptr && m_spareCount < kSpareNodes) {
+    BeatNode* older = nodes->older;
+    nodes->older = m_spare;
+    m_spare = nodes;
+    ++m_spareCount;
+    nodes = older;
+  }
+  return nodes;
 }
 
 void BeatPlayer::FreeNodes(BeatNode* tail) {
@@ -222,12 +267,12 @@ void BeatPlayer::FreeNodes(BeatNode* tail) {
 }
 
 bool BeatPlayer::ClearQueue() {
-  BeatNode* detached = nullptr;
+  BeatNode* spareless = nullptr;
   {
     std::lock_guard lock(m_queueLock);
-    detached = DetachAll();
+    spareless = RecycleLocked(DetachAll());
   }
-  FreeNodes(detached);
+  FreeNodes(spareless);
   return true;
 }
 
@@ -279,6 +324,23 @@ void BeatPlayer::SetTempo(int bpm) {
   m_ticksPerBeat.store(m_frequency * 60 / bpm, std::memory_order_release);
 }
 
+std::uint64_t BeatPlayer::Play(BeatSource& source) {
+  const std::uint64_t run = m_run.load(std::memory_order_relaxed) + 1;
+  {
+    std::lock_guard lock(m_queueLock);
+    m_run.store(run, std::memory_order_release);
+    m_source = &source;
+    source.Restart();
+    // Two beats ahead: the first sounds as soon as the thread runs, and while it waits for the
+    // second the thread has already queued the third.
+    LockedBuilder builder(*this, run, true);
+    source.QueueNextBeat(builder);
+    source.QueueNextBeat(builder);
+  }
+  Resume();
+  return run;
+}
+
 bool BeatPlayer::Resume() {
   {
     std::lock_guard hold(m_holdMutex);
@@ -290,23 +352,27 @@ bool BeatPlayer::Resume() {
 
 bool BeatPlayer::Stop() {
   // The hold request comes first: from here on the thread refuses to sound anything, whatever
-  // the window queues, until the next Resume. It never waits for the thread, which may be
-  // inside a synchronous call to the window that is calling us.
+  // is queued, until the next Resume. It never waits for the thread.
   {
     std::lock_guard hold(m_holdMutex);
     m_running.store(false, std::memory_order_release);
     m_resync.store(true, std::memory_order_release);
   }
-  BeatNode* detached = nullptr;
+  BeatNode* spareless = nullptr;
   {
     // The reset is made under the queue lock, so the device never gets a reset and a note-on
-    // from the two threads at once.
+    // from the two threads at once, and a beat sounded before it is never sent after it.
     std::lock_guard lock(m_queueLock);
-    detached = DetachAll();
+    spareless = RecycleLocked(DetachAll());
     if (m_deviceOpen) m_midi->Reset();
   }
-  FreeNodes(detached);
+  FreeNodes(spareless);
   return false;
+}
+
+void BeatPlayer::ReleaseSource(BeatSource& source) {
+  std::lock_guard lock(m_queueLock);
+  if (m_source == &source) m_source = nullptr;
 }
 
 void BeatPlayer::SetBlinking(bool enabled) {
@@ -314,8 +380,16 @@ void BeatPlayer::SetBlinking(bool enabled) {
 }
 
 bool BeatPlayer::ReportError(std::string_view text) {
-  m_owner->ShowError(text);
+  if (OnTimingThread()) {
+    m_owner->PostError(text);
+  } else {
+    m_owner->ShowError(text);
+  }
   return Stop();
+}
+
+bool BeatPlayer::OnTimingThread() const {
+  return m_thread.joinable() && std::this_thread::get_id() == m_thread.get_id();
 }
 
 // --- Observation ---
@@ -360,48 +434,79 @@ bool BeatPlayer::KeepRunning() {
   return !m_shutdown;
 }
 
-bool BeatPlayer::SoundHead() {
+bool BeatPlayer::SoundHead(std::int64_t& origin, std::int64_t& now) {
   if (m_count.load(std::memory_order_acquire) == 0) return false;
 
   int blinkFrame = 0;
   int firstNote = -1;
   int firstVelocity = 0;
-  std::uint64_t generation = 0;
+  std::uint64_t run = 0;
+  BeatNode* spareless = nullptr;
   {
     std::unique_lock lock(m_queueLock);
     // A Stop posted since the last check wins: nothing sounds until the next Resume, even if
     // the window has queued the next run's beats already.
     if (!m_running.load(std::memory_order_acquire) || m_head == nullptr) return false;
-    const BeatNode& head = *m_head;
-    for (int i = 0; i < head.entryCount; ++i) {
-      if (head.notes[i] < 0) continue;  // a silent entry
-      if (m_midi->ShortMsg(NoteOnMessage(head.notes[i], head.velocities[i])) != kMidiOk) {
+    BeatNode* head = m_head;
+    // The first beat of a run (a Stop, then Resume, came since the last one) goes out now and
+    // its send time starts the grid: its place is half a millisecond on, like every beat's.
+    if (m_resync.exchange(false, std::memory_order_acq_rel)) {
+      now = m_clock->Now();
+      origin = now + m_frequency / 2000;
+      m_mainFrame = 0;  // the window blanked the blinker when it stopped
+    }
+    const std::int64_t gridTime = origin - m_frequency / 2000;
+    for (int i = 0; i < head->entryCount; ++i) {
+      if (head->notes[i] < 0) continue;  // a silent entry
+      if (m_midi->ShortMsgAt(NoteOnMessage(head->notes[i], head->velocities[i]), gridTime) !=
+          kMidiOk) {
         lock.unlock();
         ReportError(kSendErrorMessage);
         return false;
       }
     }
-    blinkFrame = head.blinkFrame;
-    firstNote = head.notes[0];
-    firstVelocity = head.velocities[0];
-    generation = m_clearGeneration;
+    blinkFrame = head->blinkFrame;
+    firstNote = head->notes[0];
+    firstVelocity = head->velocities[0];
+    run = head->run;
+
+    // Removed and replaced in the same step: the queue is two beats ahead again before the
+    // thread starts waiting, and a Stop can only come before or after all of it.
+    UnlinkHead();
+    head->older = nullptr;
+    spareless = RecycleLocked(head);
+    if (m_source != nullptr) {
+      LockedBuilder builder(*this, run, false);
+      m_source->QueueNextBeat(builder);
+    }
   }
-  // The owner's calls wait for the window's thread, so the lock is never held across them.
-  if (m_blinkEnabled.load(std::memory_order_acquire)) m_owner->SetMainBlinkerFrame(blinkFrame);
-  RemoveSoundedHead(generation);
-  m_owner->BeatPlayed(firstVelocity, firstNote);
+  FreeNodes(spareless);
+
+  m_soundedRun = run;
+  if (m_blinkEnabled.load(std::memory_order_acquire) && blinkFrame != m_mainFrame) {
+    m_mainFrame = blinkFrame;
+    m_owner->PostMainBlinkerFrame(run, blinkFrame);
+  }
+  m_owner->PostBeatPlayed(run, firstVelocity, firstNote);
   return true;
 }
 
 void BeatPlayer::FadeCheck(std::int64_t origin, std::int64_t now) {
-  if (now - origin >= m_frequency * 20 / 1000) m_owner->FadeMainBlinker();
+  // From 20 ms after the beat the main blinker goes down one frame per sleep step, whether or
+  // not blinking is on: a blinker lit before it was switched off still goes out.
+  if (now - origin >= m_frequency * 20 / 1000 && m_mainFrame > 0) {
+    --m_mainFrame;
+    m_owner->PostMainBlinkerFrame(m_soundedRun, m_mainFrame);
+  }
 }
 
-bool BeatPlayer::WaitForNextBeat(std::int64_t origin, std::int64_t& now) {
+bool BeatPlayer::WaitForNextBeat(std::int64_t origin, std::int64_t& now, std::int64_t period,
+                                 bool& restartGrid) {
   // The targets are worked out afresh at every check, so a tempo change applies to the interval
   // under way. A Stop seen here holds the thread; after the next Resume the pending resync sends
   // it straight on to sound the new run's first beat.
   const std::int64_t frequency = m_frequency;
+  restartGrid = false;
 
   // Coarse: 10 ms sleeps until 20 ms before the beat.
   for (;;) {
@@ -425,7 +530,14 @@ bool BeatPlayer::WaitForNextBeat(std::int64_t origin, std::int64_t& now) {
   for (;;) {
     if (m_resync.load(std::memory_order_acquire)) return true;
     if (!m_running.load(std::memory_order_acquire)) return KeepRunning();
-    if (now >= origin + m_ticksPerBeat.load(std::memory_order_acquire) - frequency / 2000) {
+    const std::int64_t current = m_ticksPerBeat.load(std::memory_order_acquire);
+    const std::int64_t due = origin + current - frequency / 2000;
+    if (now >= due) {
+      // Overdue because the tempo went up past the time already gone: the beat goes out now,
+      // and the next one a whole new period after it. Catching up on the old grid would sound
+      // the next one at once as well: two clicks together where the user asked for a faster
+      // beat. A late wake-up at an unchanged tempo still catches up on the grid.
+      restartGrid = now > due && current != period;
       return true;
     }
     now = m_clock->Now();
@@ -441,7 +553,7 @@ std::uint32_t BeatPlayer::ThreadLoop() {
   // Each pass sounds one beat, then waits for the next grid point. KeepRunning is where a Stop
   // holds the thread; it is false only at shutdown.
   while (KeepRunning()) {
-    // Idle wait: the window has not queued anything (yet).
+    // Idle wait: nothing is queued (a run fed by hand that ran dry).
     bool shuttingDown = false;
     while (m_count.load(std::memory_order_acquire) == 0) {
       m_clock->Sleep(10);
@@ -454,35 +566,14 @@ std::uint32_t BeatPlayer::ThreadLoop() {
 
     // Nothing sounded means a Stop emptied the queue or a send failed (which stops): go back to
     // the hold, so the next run's first beat sounds as soon as it is resumed.
-    if (!SoundHead()) continue;
-
-    // A Stop that came while the beat was being sounded (the window may have stopped during its
-    // notification) holds the thread here, so that the new run's origin is read after Resume.
-    bool resync = false;
-    {
-      std::unique_lock hold(m_holdMutex);
-      if (!m_running.load(std::memory_order_acquire) && !m_shutdown) {
-        m_held = true;
-        m_holdCv.notify_all();
-        m_holdCv.wait(hold,
-                      [&] { return m_running.load(std::memory_order_acquire) || m_shutdown; });
-        m_held = false;
-      }
-      if (m_shutdown) break;
-      resync = m_resync.exchange(false, std::memory_order_acq_rel);
+    if (!SoundHead(origin, now)) continue;
+    bool restartGrid = false;
+    if (!WaitForNextBeat(origin, now, m_ticksPerBeat.load(std::memory_order_acquire),
+                         restartGrid)) {
+      break;
     }
-
-    bool skipWait = false;
-    if (resync) {
-      // The first beat of a run: the grid starts when its sounding, the window's handling of the
-      // notification included, has finished.
-      origin = m_clock->Now();
-      now = origin;
-      // Stopped again meanwhile: take no time from this origin.
-      skipWait = m_resync.load(std::memory_order_acquire);
-    }
-    if (!skipWait && !WaitForNextBeat(origin, now)) break;
-    origin += m_ticksPerBeat.load(std::memory_order_acquire);
+    origin = restartGrid ? now + m_frequency / 2000
+                         : origin + m_ticksPerBeat.load(std::memory_order_acquire);
   }
 
   {

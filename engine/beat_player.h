@@ -28,6 +28,7 @@ struct BeatNode {
   std::int32_t blinkFrame = 0;  // main blinker frame, taken from the beat's first entry
   BeatNode* older = nullptr;    // queued just before this one (towards the head)
   BeatNode* newer = nullptr;    // queued just after this one (towards the tail)
+  std::uint64_t run = 0;        // the run the beat was queued for
 };
 
 // Whether the timing thread asks the kernel for real-time scheduling (SCHED_FIFO). The program
@@ -40,18 +41,25 @@ inline constexpr std::string_view kSupportAddress = "support@quelbrand.example";
 // The message shown for each result of opening the default device (0 gives an empty text).
 std::string OpenErrorMessage(MidiResult result);
 
-// The playback engine: a queue of beats filled by the window's thread and a timing thread that
-// sounds them on a grid of clock ticks through one MIDI output device.
+// The playback engine: a queue of beats and a timing thread that sounds them on a grid of clock
+// ticks through one MIDI output device.
 //
-// Threads. The window's thread builds and destroys the player and calls BeginBeat, AddNote,
-// SetTempo, Resume, Stop and SetBlinking. The timing thread, created once at construction and
-// ended only by the destructor, runs ThreadLoop and calls the owner synchronously. Stop never
-// waits for the timing thread: it posts a hold that the thread obeys at its next check, so a
-// Stop made while the thread is inside the owner's BeatPlayed cannot deadlock.
+// A run (Play) starts with two beats queued from a BeatSource on the window's thread; from then
+// on the timing thread takes the next beat from the same source right after each sounded beat,
+// so the queue stays two beats ahead and nothing the window does (or fails to do in time) can
+// hold a beat back. The grid of a run starts at its first beat: sent at t1, beat k is sent at
+// t1 + (k - 1) periods. Each message goes to the device with the moment it belongs to, so a
+// device that places its sound by time does not hear a late wake-up.
+//
+// Threads. The window's thread builds and destroys the player and calls Play, BeginBeat,
+// AddNote, SetTempo, Resume, Stop and SetBlinking. The timing thread, created once at
+// construction and ended only by the destructor, runs ThreadLoop; it reaches the owner only by
+// posting, and the window's thread never holds a lock the timing thread needs while a run
+// plays (Stop and Play take the queue lock for a few list operations). Stop never waits for
+// the timing thread: it posts a hold that the thread obeys at its next check.
 //
 // The player does not own the owner, the clock or the device; they must outlive it. The
-// destructor waits for the timing thread to end, which may still fade or notify on its way out,
-// so by then the owner's calls must return at once (the window is gone).
+// destructor waits for the timing thread to end, which may still post on its way out.
 class BeatPlayer final : public BeatSink {
  public:
   BeatPlayer(PlayerOwner& owner, Clock& clock, MidiOut& midi,
@@ -68,21 +76,26 @@ class BeatPlayer final : public BeatSink {
   void BeginBeat() override;
   bool AddNote(int note, int velocity, int blinkFrame) override;
 
-  // Timing thread: frees the head beat; false when the queue is empty.
+  // Frees the head beat; false when the queue is empty.
   bool RemoveHead();
   // Frees every queued beat; always true (the lock cannot fail).
   bool ClearQueue();
 
   // Beats per minute; values outside 4..1000 are taken as the nearest of the two.
   void SetTempo(int bpm) override;
+  // Starts a run fed by source (see BeatSink::Play); source must outlive the player.
+  std::uint64_t Play(BeatSource& source) override;
   // Lets the timing thread play. Always true.
-  bool Resume() override;
+  bool Resume();
   // Empties the queue, holds the timing thread at its next check, makes the next run take a
   // fresh time origin and silences the device. Always false. Safe from either thread.
   bool Stop() override;
+  void ReleaseSource(BeatSource& source) override;
+  void PrepareSound(int note, int velocity) override;
   // Whether a sounded beat sets the main blinker to its frame.
   void SetBlinking(bool enabled);
-  // Shows text in the owner's "Midi Error" box, then stops. Returns Stop's result (false).
+  // Shows text in the owner's "Midi Error" box (posted when the timing thread reports), then
+  // stops. Returns Stop's result (false).
   bool ReportError(std::string_view text);
 
   // --- Observation, for tests and diagnostics. None of these changes the timing. ---
@@ -106,6 +119,8 @@ class BeatPlayer final : public BeatSink {
   };
   QueueSnapshot SnapshotQueue() const;
   int QueuedBeats() const { return m_count.load(std::memory_order_acquire); }
+  // The number of the latest run (0 before the first Play).
+  std::uint64_t CurrentRun() const { return m_run.load(std::memory_order_acquire); }
   bool NewNodePending() const { return m_newNode; }  // window's thread only
 
   int Bpm() const { return m_bpm; }  // window's thread only
@@ -128,23 +143,37 @@ class BeatPlayer final : public BeatSink {
   bool WaitUntilHeld(std::chrono::milliseconds timeout) const;
 
  private:
+  class LockedBuilder;
+
   // Timing thread.
   static void TimingThreadProc(BeatPlayer* player);
   std::uint32_t ThreadLoop();
-  bool SoundHead();
+  // Sounds the head beat, removes it and queues the next from the source, all in one step
+  // under the queue lock. A run's first beat goes out at once and sets origin (its grid point)
+  // and now; every other beat belongs at origin. False when nothing was sounded.
+  bool SoundHead(std::int64_t& origin, std::int64_t& now);
   // The three-phase wait for the grid point origin + period. False when shutting down.
-  bool WaitForNextBeat(std::int64_t origin, std::int64_t& now);
+  // restartGrid is set when a tempo change (from `period`, the one the wait began with) made the
+  // beat overdue: it is then sent at once and the grid starts again from it.
+  bool WaitForNextBeat(std::int64_t origin, std::int64_t& now, std::int64_t period,
+                       bool& restartGrid);
   void FadeCheck(std::int64_t origin, std::int64_t now);
   // Obeys a pending Stop by waiting until Resume. False when the player is shutting down.
   bool KeepRunning();
-  // Removes the head the thread has just sounded, unless a Stop has cleared it meanwhile.
-  void RemoveSoundedHead(std::uint64_t clearGeneration);
+  bool OnTimingThread() const;
 
-  // Unlinks every node; the caller holds m_queueLock and frees them after releasing it.
+  // The queue's list operations; the caller holds m_queueLock.
+  // Links a fresh node (from the spare nodes, else allocated) at the tail; null when no
+  // memory is left.
+  BeatNode* OpenNodeLocked(int blinkFrame, std::uint64_t run, bool mayAllocate);
+  // Adds an entry to node; false when it is full.
+  static bool AddEntry(BeatNode& node, int note, int velocity);
+  // Unlinks every node and returns them as a list linked by older (tail first).
   BeatNode* DetachAll();
-  // Unlinks the head (null when the queue is empty); the caller holds m_queueLock and frees it
-  // after releasing it.
+  // Unlinks the head; null when the queue is empty.
   BeatNode* UnlinkHead();
+  // Keeps nodes for reuse, up to kSpareNodes; returns the rest (linked by older) to free.
+  BeatNode* RecycleLocked(BeatNode* nodes);
   static void FreeNodes(BeatNode* tail);
 
   PlayerOwner* m_owner;
@@ -166,12 +195,21 @@ class BeatPlayer final : public BeatSink {
   std::atomic<int> m_count{0};
   mutable std::mutex m_queueLock;
   bool m_newNode = true;
-  std::uint64_t m_clearGeneration = 0;  // under m_queueLock: counts ClearQueue and Stop
+  // Under m_queueLock: nodes kept for reuse (linked by older), so that the timing thread's
+  // refills never allocate, and the source of the run being played.
+  BeatNode* m_spare = nullptr;
+  int m_spareCount = 0;
+  BeatSource* m_source = nullptr;
+  std::atomic<std::uint64_t> m_run{0};
+
+  // Timing thread only: the main blinker's frame as last posted, and the run it belongs to.
+  int m_mainFrame = 0;
+  std::uint64_t m_soundedRun = 0;
 
   // The hold. Stop and Resume change m_running and m_resync under m_holdMutex, and the timing
-  // thread decides under it whether to hold and whether to take a fresh origin. A Stop that
-  // comes after that decision, before the clock is read, is seen by the check of m_resync right
-  // after the reading, which then takes no time from that origin.
+  // thread decides under it whether to hold. Whether a beat is the first of a run (and so takes
+  // a fresh origin) is decided under the queue lock as it is sounded, where a Stop that came
+  // meanwhile is seen as well.
   mutable std::mutex m_holdMutex;
   mutable std::condition_variable m_holdCv;
   bool m_shutdown = false;  // under m_holdMutex

@@ -1,22 +1,31 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace ticktavo {
 
-// How the player reaches its owner window. Every call is synchronous: it returns only after
-// the window's thread has handled it, or at once when the window is gone. The timing thread
-// never holds the queue lock while it calls here.
+// How the player reaches its owner window.
+//
+// The Post calls come from the timing thread and hand the news to the window's thread without
+// waiting for it: they return at once, whatever the window is doing, and never allocate in
+// steady state. A window that is busy (resized, painting, saving) therefore never moves a
+// beat. Each run (one Play) has a number; what the window receives for an earlier run is
+// stale and must be dropped, so a quick Stop and Play never shows or counts an old beat.
+//
+// ShowError is the one synchronous call: it is made on the window's thread itself, while the
+// player is built (before the window exists) or destroyed.
 class PlayerOwner {
  public:
-  // Modal error box with the caption "Midi Error" (owned by the window once it exists).
+  // Window's thread: a modal "Midi Error" box with this text, shown before returning.
   virtual void ShowError(std::string_view text) = 0;
-  // Main blinker: show this frame (nothing happens when it is already shown).
-  virtual void SetMainBlinkerFrame(int frame) = 0;
-  // Main blinker: one frame down, staying at 0.
-  virtual void FadeMainBlinker() = 0;
-  // A beat has been sounded: velocity and note of its first entry (note -1 when silent).
-  virtual void BeatPlayed(int velocity, int note) = 0;
+  // Timing thread: a "Midi Error" box with this text, to be shown by the window's thread.
+  virtual void PostError(std::string_view text) = 0;
+  // Timing thread: the main blinker is to show this frame (a beat's frame, or a fade step).
+  virtual void PostMainBlinkerFrame(std::uint64_t run, int frame) = 0;
+  // Timing thread: a beat of this run has been sounded; velocity and note of its first entry
+  // (note -1 when that entry is silent).
+  virtual void PostBeatPlayed(std::uint64_t run, int velocity, int note) = 0;
 
  protected:
   ~PlayerOwner() = default;

@@ -1,11 +1,81 @@
 #include "rhythm/sequencer.h"
 
 #include <algorithm>
+#include <bitset>
 
 namespace ticktavo {
 
+namespace {
+
+std::size_t VoiceIndex(int voice) {
+  return static_cast<std::size_t>(std::clamp(voice, 0, kVoiceCount - 1));
+}
+
+}  // namespace
+
+Sequencer::Sequencer(BeatSink& sink, TransportView& view) : m_sink(sink), m_view(view) {
+  Publish();
+}
+
+Sequencer::~Sequencer() {
+  ReleaseFeed();
+}
+
+void Sequencer::ReleaseFeed() {
+  m_sink.ReleaseSource(m_feed);
+}
+
+void Sequencer::Publish() {
+  m_feed.Publish(m_measure, m_voices);
+  // The sounds the measure can ask for, so a device that prepares them has them in time.
+  std::bitset<kVoiceCount> used;
+  const int length = std::max(m_measure.BeatsPerMeasure(), 1);
+  for (int i = 0; i < length && !used.all(); ++i) {
+    const BeatSlot& slot = m_measure.Slot(i);
+    if (slot.plain) {
+      if (slot.voice >= 0 && slot.voice < kVoiceCount)
+        used.set(static_cast<std::size_t>(slot.voice));
+      continue;
+    }
+    for (int c = 0; c < std::clamp(slot.chordCount, 0, kMaxChordVoices); ++c) {
+      const int voice = slot.chordVoices[static_cast<std::size_t>(c)];
+      if (voice >= 0 && voice < kVoiceCount) used.set(static_cast<std::size_t>(voice));
+    }
+  }
+  for (std::size_t v = 0; v < used.size(); ++v) {
+    if (used.test(v) && m_voices.m_volume[v] > 0) {
+      m_sink.PrepareSound(PercussionTable::NoteForInstrument(m_voices.m_instrument[v]),
+                          m_voices.m_volume[v]);
+    }
+  }
+}
+
+void Sequencer::SetVoiceInstrument(int voice, int instrument) {
+  const std::size_t v = VoiceIndex(voice);
+  if (!PercussionTable::IsInstrument(instrument))
+    instrument = PercussionTable::defaultInstrument[v];
+  m_voices.m_instrument[v] = instrument;
+  Publish();
+}
+
+void Sequencer::SetVoiceVolume(int voice, int volume) {
+  m_voices.m_volume[VoiceIndex(voice)] = std::clamp(volume, 0, kMaxVolume);
+  Publish();
+}
+
+void Sequencer::SetVoiceBlinkSize(int voice, int blinkSize) {
+  m_voices.m_blinkSize[VoiceIndex(voice)] = std::clamp(blinkSize, 0, kMaxBlinkFrame);
+  Publish();
+}
+
+void Sequencer::SetStraightStyle() {
+  ticktavo::SetStraightStyle(m_measure);
+  Publish();
+}
+
 int Sequencer::OnBeatsPerMeasureChanged(std::string_view beatsText) {
   SetSimpleMeasure(m_measure, ReadBeatsPerMeasure(beatsText));
+  Publish();
   return m_measure.BeatsPerMeasure();
 }
 
@@ -14,7 +84,15 @@ void Sequencer::OnCustomMeasureChanged() {
 }
 
 MeasureParseResult Sequencer::ParseCustomMeasure() {
-  return ticktavo::ParseCustomMeasure(m_view.CustomMeasureText(), m_measure);
+  const MeasureParseResult result =
+      ticktavo::ParseCustomMeasure(m_view.CustomMeasureText(), m_measure);
+  Publish();
+  return result;
+}
+
+void Sequencer::SetMeasure(const Measure& measure) {
+  m_measure = measure;
+  Publish();
 }
 
 bool Sequencer::StartMetronome() {
@@ -25,16 +103,11 @@ bool Sequencer::StartMetronome() {
       return false;
     }
   }
-  m_currentBeat = 0;
   m_sink.SetTempo(m_bpm);
-  // Two beats ahead: the timing thread sounds the first at once and, while it waits for the
-  // second, our OnBeatPlayed has already queued the third.
-  QueueNextBeat();
-  QueueNextBeat();
   m_view.SetPlayButtonToolTip(kStopToolTip);
-  m_sink.Resume();
-  // The first BeatPlayed is handled on this thread after we return, so it already sees
-  // m_playing set although the engine resumed before.
+  // The engine queues the measure's first two beats from the feed, then plays and keeps two
+  // beats queued on its own.
+  m_run = m_sink.Play(m_feed);
   m_playing = true;
   m_view.SetPlayButtonCaption(kStopCaption);
   return true;
@@ -56,56 +129,13 @@ void Sequencer::TogglePlay() {
   }
 }
 
-void Sequencer::OnBeatPlayed() {
-  if (m_playing) QueueNextBeat();
+bool Sequencer::OnBeatPlayed(std::uint64_t run) {
+  return IsCurrentRun(run);
 }
 
 void Sequencer::OnTempoChanged(int bpm) {
   m_bpm = std::clamp(bpm, kMinBpm, kMaxBpm);
   if (m_playing) m_sink.SetTempo(m_bpm);
-}
-
-void Sequencer::QueueNextBeat() {
-  m_sink.BeginBeat();
-  const BeatSlot& slot = m_measure.Slot(m_currentBeat);
-  if (slot.plain) {
-    QueueVoice(slot.voice);
-  } else {
-    QueueChord();
-  }
-  // Compared unsigned, so a position left beyond a shrunk length is played once and then
-  // wraps to 0; a length of 0 or 1 keeps queueing slot 0.
-  ++m_currentBeat;
-  if (static_cast<unsigned>(m_currentBeat) >= static_cast<unsigned>(m_measure.BeatsPerMeasure())) {
-    m_currentBeat = 0;
-  }
-}
-
-void Sequencer::QueueVoice(int voice) {
-  if (voice < 0 || voice >= kVoiceCount) {
-    m_sink.AddNote(-1, 0, 0);
-    return;
-  }
-  const auto v = static_cast<std::size_t>(voice);
-  // Stored settings are not range-checked on loading; keep what reaches the engine valid.
-  int instrument = m_voices.m_instrument[v];
-  if (!PercussionTable::IsInstrument(instrument))
-    instrument = PercussionTable::defaultInstrument[v];
-  m_sink.AddNote(PercussionTable::NoteForInstrument(instrument),
-                 std::clamp(m_voices.m_volume[v], 0, kMaxVolume),
-                 std::clamp(m_voices.m_blinkSize[v], 0, kMaxBlinkFrame));
-}
-
-void Sequencer::QueueChord() {
-  const BeatSlot& slot = m_measure.Slot(m_currentBeat);
-  const int count = std::clamp(slot.chordCount, 0, kMaxChordVoices);
-  // "()" adds one silent entry: every queued beat must add a note, or the engine would see
-  // one beat fewer and the queue would no longer stay two beats ahead.
-  if (count == 0) {
-    QueueVoice(kSilentVoice);
-    return;
-  }
-  for (int i = 0; i < count; ++i) QueueVoice(slot.chordVoices[static_cast<std::size_t>(i)]);
 }
 
 }  // namespace ticktavo

@@ -5,9 +5,11 @@
 #include <string_view>
 
 #include "engine/beat_sink.h"
+#include "rhythm/beat_feed.h"
 #include "rhythm/measure.h"
 #include "rhythm/measure_parser.h"
 #include "rhythm/percussion_table.h"
+#include "rhythm/voice_settings.h"
 
 namespace ticktavo {
 
@@ -19,19 +21,6 @@ inline constexpr std::string_view kStopToolTip = "Stop the metronome (Enter)";
 
 inline constexpr int kMinBpm = 4;
 inline constexpr int kMaxBpm = 1000;
-inline constexpr int kMaxVolume = 127;
-inline constexpr int kMaxBlinkFrame = 8;
-
-// What each voice sounds like. Read whenever a beat is queued, so a change is heard from the
-// beat after the two already queued. Defaults are those of a first start.
-struct VoiceSettings {
-  // Instrument index 0..46 per voice.
-  std::array<int, kVoiceCount> m_instrument = PercussionTable::defaultInstrument;
-  // Note-on velocity 0..127 per voice.
-  std::array<int, kVoiceCount> m_volume = {127, 127, 127, 127, 127, 127, 127, 127, 127};
-  // Main blinker frame 0..8 per voice.
-  std::array<int, kVoiceCount> m_blinkSize = {8, 8, 8, 8, 8, 8, 8, 8, 8};
-};
 
 // The window as the transport sees it. MetronomeDialog implements it; tests record it.
 // Every call comes from the window's thread, from inside a Sequencer call.
@@ -55,7 +44,9 @@ class TransportView {
 };
 
 // The rhythm model of the window: the measure, the voices, the tempo, and the transport that
-// turns the measure into beats in the engine's queue, two beats ahead of the sound.
+// starts and stops the engine. The engine plays the measure from the sequencer's BeatFeed,
+// two beats ahead of the sound; every change of the measure or the voices is published to the
+// feed at once.
 //
 // The window owns one Sequencer and delegates its handlers of the same names to it:
 //   SetStraightStyle()          after checking the Straight radio button and setting m_style;
@@ -63,34 +54,39 @@ class TransportView {
 //                               and from SetSimpleMeasureStyle;
 //   OnCustomMeasureChanged()    on every change of the custom text (stops a running metronome);
 //   TogglePlay()                command 1006 (Play, Alt+P, Enter);
-//   OnBeatPlayed()              the engine's BeatPlayed notification;
-//   OnTempoChanged(bpm)         whenever the tempo controls set a new tempo.
+//   OnBeatPlayed(run)           the engine's notification of a sounded beat;
+//   OnTempoChanged(bpm)         whenever the tempo controls set a new tempo;
+//   SetVoice...(voice, value)   when a voice's control changes or a setting is loaded.
 // The window itself enables and disables the fields, keeps the radio buttons, and calls its
 // OnSettingsChanged after the style and field handlers.
 //
-// Lifetime: the sink and the view must outlive the sequencer. The engine goes last, so a
-// notification still under way while the window closes must not reach the sequencer once it
-// is gone (the window closes its owner channel first).
+// Lifetime: the sink and the view must outlive the sequencer. The engine outlives it too (it
+// goes last) and may still be playing: the sequencer releases its feed when it goes, or
+// earlier with ReleaseFeed when the window closes, and the engine then only plays out what is
+// already queued.
 //
-// Thread contract: every call comes from the window's thread, or is otherwise serialized
-// with all other calls (the engine's BeatPlayed arrives synchronously and is handled on that
-// thread). The sequencer never waits for the timing thread: BeatSink::AddNote takes only the
-// queue lock, which the timing thread never holds while it notifies.
+// Thread contract: every call comes from the window's thread. The sequencer never waits for
+// the timing thread, and the timing thread never waits for it.
 class Sequencer {
  public:
-  Sequencer(BeatSink& sink, TransportView& view) : m_sink(sink), m_view(view) {}
+  Sequencer(BeatSink& sink, TransportView& view);
+  ~Sequencer();
   Sequencer(const Sequencer&) = delete;
   Sequencer& operator=(const Sequencer&) = delete;
 
-  Measure& GetMeasure() { return m_measure; }
   const Measure& GetMeasure() const { return m_measure; }
-  VoiceSettings& Voices() { return m_voices; }
   const VoiceSettings& Voices() const { return m_voices; }
+  // Voice settings, held to their ranges: an instrument outside 0..46 becomes the voice's
+  // default, volumes are kept to 0..127 and blinker sizes to 0..8. Heard from the beat after
+  // the two already queued.
+  void SetVoiceInstrument(int voice, int instrument);
+  void SetVoiceVolume(int voice, int volume);
+  void SetVoiceBlinkSize(int voice, int blinkSize);
 
   // --- Measure styles ---
 
   // Slots 0..length-1 become voice 1; the length stays.
-  void SetStraightStyle() { ticktavo::SetStraightStyle(m_measure); }
+  void SetStraightStyle();
   // Rebuilds the simple measure from the beats-per-measure field's text (atoi, clamped into
   // 0..1000) and returns the length used. The window calls it on every change of the field,
   // whatever the style, and from its SetSimpleMeasureStyle.
@@ -101,6 +97,8 @@ class Sequencer {
   // Parses the view's custom text into the measure (see ParseCustomMeasure in
   // measure_parser.h). Called by StartMetronome in Custom style only.
   MeasureParseResult ParseCustomMeasure();
+  // Replaces the measure (for callers that build one themselves, like tests).
+  void SetMeasure(const Measure& measure);
 
   // --- Transport ---
 
@@ -109,35 +107,35 @@ class Sequencer {
   bool StartMetronome();
   void StopMetronome();
   void TogglePlay();
-  // A beat has been sounded: queue the next one while playing. Late notifications after a
-  // stop queue nothing.
-  void OnBeatPlayed();
+  // A beat of this run has been sounded. Whether it belongs to the run now playing: a
+  // notification of an earlier run (a quick Stop and Play) is stale and must be ignored.
+  bool OnBeatPlayed(std::uint64_t run);
+  bool IsCurrentRun(std::uint64_t run) const { return m_playing && run == m_run; }
   // The tempo controls set a new tempo (clamped into 4..1000). While playing the engine gets
   // it at once; the queue and the position in the measure stay.
   void OnTempoChanged(int bpm);
+  // The window is gone: the engine queues no further beat (what is queued still plays).
+  void ReleaseFeed();
 
   bool IsPlaying() const { return m_playing; }
   int Bpm() const { return m_bpm; }
   // Index of the next slot to queue.
-  int CurrentBeat() const { return m_currentBeat; }
-
-  // --- Sequencing (normally driven by the transport) ---
-
-  // Queues the slot at CurrentBeat() as one beat and advances, wrapping to 0 at the length.
-  void QueueNextBeat();
-  // Queues one entry of the current beat: a voice index 0..8, or kSilentVoice.
-  void QueueVoice(int voice);
-  // Queues every entry of the chord at CurrentBeat(), in the order written; an empty chord
-  // queues one silent entry so every beat adds a note.
-  void QueueChord();
+  int CurrentBeat() const { return m_feed.CurrentBeat(); }
+  // The run of the last start (0 before the first).
+  std::uint64_t Run() const { return m_run; }
+  BeatFeed& Feed() { return m_feed; }
 
  private:
+  // Hands the measure and the voices to the feed, and the sounds they need to the engine.
+  void Publish();
+
   BeatSink& m_sink;
   TransportView& m_view;
   Measure m_measure;
   VoiceSettings m_voices;
+  BeatFeed m_feed;
   bool m_playing = false;
-  int m_currentBeat = 0;
+  std::uint64_t m_run = 0;
   int m_bpm = 60;
 };
 

@@ -76,8 +76,8 @@ class OuterSizeKeeper final : public QObject {
 
 MetronomeWindow::MetronomeWindow(Clock& clock, MidiOut& midi, Registry& registry, QWidget* parent)
     : QDialog(parent),
-      m_bridge(m_channel, *this),
-      m_dialog(m_controls, *this, registry, m_bridge, clock, midi) {
+      m_wake([this] { m_dialog.OnWake(); }),
+      m_dialog(m_controls, *this, registry, clock, midi) {
   LoadIconResources();
   for (std::string_view path : kAppIconPaths) m_appIcon.addFile(FromUtf8(path));
   // A main window of its own (taskbar entry), with a minimise box and no maximise box.
@@ -88,10 +88,9 @@ MetronomeWindow::MetronomeWindow(Clock& clock, MidiOut& midi, Registry& registry
 }
 
 MetronomeWindow::~MetronomeWindow() {
-  // From here on the timing thread's calls return at once, and nothing it can reach is
-  // destroyed before it has been stopped by the engine's own destruction.
-  m_channel.Close();
-  m_bridge.SetMainBlinker(nullptr);
+  // From here on nothing the timing thread posts reaches a widget, and the engine queues
+  // nothing more; it is stopped by its own destruction, after the widgets.
+  m_dialog.OnDestroy();
   m_acceleratorFilter.reset();
   // The widgets go now, before the members: the engine stays the last part to go. Their
   // last notices (the focus leaving a field as it is destroyed) must not reach the dialog.
@@ -111,7 +110,6 @@ void MetronomeWindow::Create() {
   setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
   m_controls.Attach(BuildDialog(dialogTemplate, *this, DialogUnitsFor(dialogTemplate, font())));
   Get<BlinkerStatic>(kIdMainBlinker)->SetSizeSet(1);
-  m_bridge.SetMainBlinker(Get<BlinkerStatic>(kIdMainBlinker));
   ConnectHandlers();
   // X11 and Wayland have no window menu to extend: the About item goes into the window's
   // context menu, and F1 opens the box too.
@@ -170,17 +168,10 @@ void MetronomeWindow::ConnectHandlers() {
   }
 }
 
-bool MetronomeWindow::EngineRunning() const {
-  return m_dialog.Player().Running();
-}
-
 // --- Events ---
 
 void MetronomeWindow::closeEvent(QCloseEvent* event) {
-  m_dialog.OnClose();
-  // Nothing the engine reports reaches a control from now on.
-  m_channel.Close();
-  m_bridge.SetMainBlinker(nullptr);
+  m_dialog.OnClose();  // nothing the engine reports reaches a control from now on
   m_acceleratorFilter.reset();
   event->accept();
 }

@@ -6,9 +6,8 @@
 #include <QIcon>
 
 #include "dialog/metronome_dialog.h"
-#include "ui/owner_bridge.h"
 #include "ui/qt_controls.h"
-#include "ui/sync_channel.h"
+#include "ui/wake_notifier.h"
 
 namespace ticktavo {
 
@@ -24,8 +23,8 @@ class WindowMenu;
 // Life: construct (the core builds the engine, which opens the MIDI device; a device error is
 // shown now, before any window), Create() (builds the controls, OnInitDialog, shows the
 // window), then the core's handlers run on the window's thread until the window closes. The
-// object outlives its window; the timing thread's channel is closed before any widget goes.
-class MetronomeWindow final : public QDialog, public WindowHost, private OwnerWindow {
+// object outlives its window; the engine's news stops reaching it before any widget goes.
+class MetronomeWindow final : public QDialog, public WindowHost {
   Q_OBJECT
 
  public:
@@ -53,6 +52,7 @@ class MetronomeWindow final : public QDialog, public WindowHost, private OwnerWi
   void OpenAboutBox() override;
   void OpenProductPage(std::string_view address) override;
   void CloseWindow() override { close(); }
+  void RequestWake() override { m_wake.Wake(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -67,18 +67,12 @@ class MetronomeWindow final : public QDialog, public WindowHost, private OwnerWi
   void reject() override { m_dialog.OnCancel(); }
 
  private:
-  // OwnerWindow: the engine's calls, already on the window's thread.
-  void ShowMidiError(std::string_view text) override { m_dialog.ShowMidiError(text); }
-  void OnBeatPlayed(int velocity, int note) override { m_dialog.OnBeatPlayed(velocity, note); }
-  bool EngineRunning() const override;
-
   void ConnectHandlers();
   void Command(int id, Notification code);
 
   bool m_windowCreated = false;
-  // The timing thread reaches the window only through these, so they outlive the engine.
-  SyncChannel m_channel;
-  OwnerBridge m_bridge;
+  // The timing thread wakes the window through it, so it outlives the engine.
+  WakeNotifier m_wake;
   QtControls m_controls;
   // Builds the engine first and destroys it last of its parts.
   MetronomeDialog m_dialog;

@@ -33,29 +33,29 @@ struct Arguments {
   std::string pulseLog;  // PulseAudio's debug log, to count underruns
 };
 
-// Queues the next beat whenever one has been played, as the sequencer does, until `beats`
-// beats have been queued; tells the main thread when the last one has sounded.
-class Owner final : public PlayerOwner {
+// The beats to play: the same note on every beat, `beats` of them, then nothing more (the
+// player idles on an empty queue); tells the main thread when the last one has sounded.
+class Owner final : public PlayerOwner, public BeatSource {
  public:
   explicit Owner(const Arguments& args) : m_args(args) {}
-  void Attach(BeatPlayer* player) { m_player = player; }
 
-  void QueueBeat() {
-    m_player->BeginBeat();
-    m_player->AddNote(m_args.note, m_args.velocity, 1);
+  void Restart() override { m_queued = 0; }
+  void QueueNextBeat(BeatBuilder& builder) override {
+    if (m_queued >= m_args.beats) return;
+    builder.BeginBeat();
+    builder.AddNote(m_args.note, m_args.velocity, 1);
     ++m_queued;
   }
 
-  void ShowError(std::string_view text) override {
+  void ShowError(std::string_view text) override { PostError(text); }
+  void PostError(std::string_view text) override {
     std::fprintf(stderr, "Midi Error: %.*s\n", static_cast<int>(text.size()), text.data());
     std::lock_guard lock(m_mutex);
     m_failed = true;
     m_done.notify_all();
   }
-  void SetMainBlinkerFrame(int) override {}
-  void FadeMainBlinker() override {}
-  void BeatPlayed(int, int) override {
-    if (m_queued < m_args.beats) QueueBeat();
+  void PostMainBlinkerFrame(std::uint64_t, int) override {}
+  void PostBeatPlayed(std::uint64_t, int, int) override {
     std::lock_guard lock(m_mutex);
     if (++m_played >= m_args.beats) m_done.notify_all();
   }
@@ -72,7 +72,6 @@ class Owner final : public PlayerOwner {
 
  private:
   const Arguments& m_args;
-  BeatPlayer* m_player = nullptr;
   int m_queued = 0;  // timing thread once playing
   std::mutex m_mutex;
   std::condition_variable m_done;
@@ -161,16 +160,13 @@ int Run(const Arguments& args) {
   MonotonicClock clock;
   BeatPlayer player(owner, clock, *device);
   if (!player.DeviceOpen()) return 1;
-  owner.Attach(&player);
   player.SetTempo(args.bpm);
-  owner.QueueBeat();
-  owner.QueueBeat();
   const int underrunsBefore = CountUnderruns(args.pulseLog);
   const SynthStats before = device->Stats();
   const std::int64_t wallStart = CpuNs(CLOCK_MONOTONIC);
   const std::int64_t cpuStart = CpuNs(CLOCK_PROCESS_CPUTIME_ID);
   const std::int64_t timingStart = player.TimingThreadCpuNanoseconds();
-  player.Resume();
+  player.Play(owner);
   const bool ok = owner.WaitForAll();
   // The last beat sounds L after its send; stopping sooner would drop it, as a reset drops
   // everything not yet sounded.

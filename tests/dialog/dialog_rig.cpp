@@ -148,52 +148,26 @@ void FakeHost::CloseWindow() {
   if (m_dialog != nullptr) m_dialog->OnClose();
 }
 
-// --- QueuedOwner ---
+// --- ClockGate ---
 
-void QueuedOwner::ShowError(std::string_view text) {
-  std::lock_guard lock(m_mutex);
-  m_notices.push_back({Notice::kError, std::string(text), 0});
-  m_changed.notify_all();
+ClockGate::ClockGate(FakeClock& clock, std::int64_t tick) {
+  clock.At(tick, [this] {
+    std::unique_lock lock(m_mutex);
+    m_held = true;
+    m_changed.notify_all();
+    m_changed.wait(lock, [this] { return m_released; });
+  });
 }
 
-void QueuedOwner::SetMainBlinkerFrame(int frame) {
-  std::lock_guard lock(m_mutex);
-  m_notices.push_back({Notice::kFrame, {}, frame});
-}
-
-void QueuedOwner::BeatPlayed(int /*velocity*/, int /*note*/) {
-  std::lock_guard lock(m_mutex);
-  m_notices.push_back({Notice::kBeat, {}, 0});
-  m_changed.notify_all();
-}
-
-int QueuedOwner::Deliver(MetronomeDialog& dialog, DialogControls& controls) {
-  std::deque<Notice> notices;
-  {
-    std::lock_guard lock(m_mutex);
-    notices.swap(m_notices);
-  }
-  int beats = 0;
-  for (const Notice& notice : notices) {
-    switch (notice.kind) {
-      case Notice::kBeat:
-        dialog.OnBeatPlayed(0, 0);
-        ++beats;
-        break;
-      case Notice::kError:
-        dialog.ShowMidiError(notice.text);
-        break;
-      case Notice::kFrame:
-        if (dialog.Player().Running()) controls.SetFrame(kIdMainBlinker, notice.value);
-        break;
-    }
-  }
-  return beats;
-}
-
-bool QueuedOwner::WaitForNotices() {
+bool ClockGate::WaitUntilHeld() {
   std::unique_lock lock(m_mutex);
-  return m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return !m_notices.empty(); });
+  return m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_held; });
+}
+
+void ClockGate::Release() {
+  std::lock_guard lock(m_mutex);
+  m_released = true;
+  m_changed.notify_all();
 }
 
 // --- DialogTest ---
@@ -203,8 +177,8 @@ void DialogTest::TearDown() {
 }
 
 void DialogTest::Build() {
-  m_dialog = std::make_unique<MetronomeDialog>(m_controls, m_host, *m_registry, m_owner, m_clock,
-                                               m_midi, TimingPriority::kNormal);
+  m_dialog = std::make_unique<MetronomeDialog>(m_controls, m_host, *m_registry, m_clock, m_midi,
+                                               TimingPriority::kNormal);
   m_host.Attach(m_dialog.get());
 }
 
@@ -244,12 +218,8 @@ void DialogTest::Slide(int id, int position, bool dragging) {
 }
 
 bool DialogTest::PlayUntilNotes(std::size_t count) {
-  // Every sounded beat brings a notice, and every notice delivered queues one more beat.
-  while (m_midi.Sent().size() < count) {
-    if (m_owner.Deliver(*m_dialog, m_controls) == 0 && !m_owner.WaitForNotices()) {
-      return false;
-    }
-  }
+  if (!m_midi.WaitForSent(count, std::chrono::seconds(10))) return false;
+  m_dialog->OnWake();
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -110,6 +111,7 @@ class FakeHost final : public WindowHost {
   void OpenAboutBox() override { ++aboutBoxes; }
   void OpenProductPage(std::string_view address) override { pages.emplace_back(address); }
   void CloseWindow() override;
+  void RequestWake() override { ++wakes.count; }
 
   WindowRect place{100, 50, 100 + 289, 50 + 466};  // 279 × 436 client + the frame
   Size frame{10, 30};
@@ -122,35 +124,35 @@ class FakeHost final : public WindowHost {
   std::vector<std::string> pages;
   int aboutBoxes = 0;
   int closeRequests = 0;
+  // Wakes asked for by the timing thread (a copy starts again from none).
+  struct Counter {
+    Counter() = default;
+    Counter(const Counter&) {}
+    Counter& operator=(const Counter&) {
+      count = 0;
+      return *this;
+    }
+    std::atomic<int> count{0};
+  } wakes;
 
  private:
   MetronomeDialog* m_dialog = nullptr;
 };
 
-// Stands where the window's side of the engine will be: keeps the engine's notices until the
-// test, playing the window's thread, delivers them. Any thread.
-class QueuedOwner final : public PlayerOwner {
+// Holds the timing thread when the fake clock reaches a tick, until the test lets it go, so
+// the test can act as the window at a known moment of a run.
+class ClockGate {
  public:
-  void ShowError(std::string_view text) override;
-  void SetMainBlinkerFrame(int frame) override;
-  void FadeMainBlinker() override {}
-  void BeatPlayed(int velocity, int note) override;
-
-  // Delivers what has arrived, in order: beats to OnBeatPlayed, errors to ShowMidiError,
-  // frames to the main blinker while the engine runs. Returns the beats delivered.
-  int Deliver(MetronomeDialog& dialog, DialogControls& controls);
-  // Waits until something arrived that was not delivered yet.
-  bool WaitForNotices();
+  ClockGate(FakeClock& clock, std::int64_t tick);
+  ~ClockGate() { Release(); }
+  bool WaitUntilHeld();
+  void Release();
 
  private:
-  struct Notice {
-    enum Kind { kBeat, kError, kFrame } kind;
-    std::string text;
-    int value = 0;
-  };
-  mutable std::mutex m_mutex;
+  std::mutex m_mutex;
   std::condition_variable m_changed;
-  std::deque<Notice> m_notices;
+  bool m_held = false;
+  bool m_released = false;
 };
 
 // The dialog over the fake controls and host, the settings in memory, and the real engine on
@@ -174,8 +176,8 @@ class DialogTest : public ::testing::Test {
   void Slide(int id, int position, bool dragging = false);
   void Step(int id, int positions) { Slide(id, At(id).position + positions); }
 
-  // Plays until at least `count` notes were sent, delivering the engine's notices as the
-  // window's thread does.
+  // Waits until at least `count` notes were sent, then hands the engine's news to the dialog
+  // as the window's thread does when woken.
   bool PlayUntilNotes(std::size_t count);
 
   // The settings store.
@@ -189,7 +191,6 @@ class DialogTest : public ::testing::Test {
   RecordingMidiOut m_midi;
   MemoryRegistry m_memory;
   Registry* m_registry = &m_memory;
-  QueuedOwner m_owner;
   FakeControls m_controls;
   FakeHost m_host;
   std::unique_ptr<MetronomeDialog> m_dialog;

@@ -119,12 +119,19 @@ TEST_F(TempoFieldTest, EveryStepOfTheSliderChangesTheTempo) {
     int bpm;
   };
   const StepCase cases[] = {
-      {"200", 1, 201},  {"200", -1, 199}, {"4", 1, 5},      {"5", -1, 4},      {"60", 3, 61},
-      {"60", -3, 59},                                                           // a wheel notch
-      {"4", 10, 5},     {"5", -10, 4},    {"999", 1, 1000}, {"1000", 1, 1000},  // already at the
-                                                                                // top
-      {"4", -1, 4},                                                             // and at the bottom
-      {"200", 10, 202},  // 10 positions from 8358: 8368 → 2^8.368 = 330.4 → 202
+      {"200", 1, 201},
+      {"200", -1, 199},
+      {"4", 1, 5},
+      {"5", -1, 4},
+      {"60", 3, 61},
+      {"60", -3, 59},  // a wheel notch
+      {"4", 10, 5},
+      {"5", -10, 4},
+      {"999", 1, 1000},
+      {"1000", 1, 1000},  // already at the
+                          // top
+      {"4", -1, 4},       // and at the bottom
+      {"200", 10, 202},   // 10 positions from 8358: 8368 → 2^8.368 = 330.4 → 202
   };
   for (const StepCase& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.start << " step " << c.positions);

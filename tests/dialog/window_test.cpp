@@ -102,19 +102,30 @@ TEST_F(WindowTest, OutOfRangeVoiceValuesAreKeptInRange) {
 }
 
 TEST_F(WindowTest, PlayLightsTheMainBlinkerAndStopBlanksIt) {
+  // The timing thread is held 5 ms into the run: the first beat has sounded, its frame is
+  // posted, and the fading has not begun (it starts 20 ms after the beat).
+  ClockGate gate(m_clock, m_clock.Ticks() + 5'000);
   Click(kIdPlay);
   ASSERT_TRUE(Dialog().IsPlaying());
   EXPECT_EQ(At(kIdPlay).text, "Sto&p");
   EXPECT_EQ(At(kIdPlay).toolTip, "Stop the metronome (Enter)");
-  ASSERT_TRUE(PlayUntilNotes(3));
+  ASSERT_TRUE(gate.WaitUntilHeld());
   // Straight style, voice 1 defaults: side stick (note 37) at velocity 127, blink size 8.
-  EXPECT_EQ(m_midi.Messages()[0], NoteOnMessage(37, 127));
+  EXPECT_EQ(m_midi.Messages().at(0), NoteOnMessage(37, 127));
+  EXPECT_GT(m_host.wakes.count, 0);        // the engine asked for the window's thread
+  EXPECT_EQ(At(kIdMainBlinker).frame, 0);  // and nothing is shown until it runs
+  Dialog().OnWake();
   EXPECT_EQ(At(kIdMainBlinker).frame, 8);
   Click(kIdPlay);
   EXPECT_FALSE(Dialog().IsPlaying());
   EXPECT_EQ(At(kIdMainBlinker).frame, 0);
   EXPECT_EQ(At(kIdPlay).text, "&Play");
   EXPECT_EQ(At(kIdPlay).toolTip, "Start the metronome (Enter)");
+  gate.Release();
+  ASSERT_TRUE(Dialog().Player().WaitUntilHeld(std::chrono::seconds(10)));
+  // Whatever the stopped run still posted does not light the blinker again.
+  Dialog().OnWake();
+  EXPECT_EQ(At(kIdMainBlinker).frame, 0);
 }
 
 TEST_F(WindowTest, RefusedCustomMeasureShowsItsBoxAndStaysStopped) {
@@ -192,8 +203,8 @@ TEST_F(WindowTest, ClosingWhilePlayingLeavesTheEngineToTheEnd) {
   EXPECT_TRUE(Dialog().IsWindowGone());
   // Closing does not stop the engine; deleting the dialog does.
   EXPECT_EQ(m_midi.Count(RecordingMidiOut::Op::kReset), 0);
-  // A late notice reaches nothing.
-  Dialog().OnBeatPlayed(127, 37);
+  // What the engine posts from now on reaches nothing.
+  Dialog().OnWake();
   m_dialog.reset();
   EXPECT_EQ(m_midi.Count(RecordingMidiOut::Op::kClose), 1);
 }
@@ -203,7 +214,8 @@ TEST_F(WindowTest, SendErrorIsShownOverTheWindowAndTheButtonStaysAtStop) {
   Click(kIdPlay);
   ASSERT_TRUE(m_midi.WaitForSent(2, std::chrono::seconds(10)));
   ASSERT_TRUE(Dialog().Player().WaitUntilHeld(std::chrono::seconds(10)));
-  m_owner.Deliver(Dialog(), m_controls);
+  EXPECT_TRUE(m_host.boxes.empty());  // shown by the window's thread, not the timing thread
+  Dialog().OnWake();
   ASSERT_EQ(m_host.boxes.size(), 1u);
   EXPECT_EQ(m_host.boxes[0].caption, "Midi Error");
   EXPECT_EQ(m_host.boxes[0].text, "Error sending Midi message to device");
@@ -233,7 +245,6 @@ using StartUpTest = DialogTest;
 TEST_F(StartUpTest, DeviceErrorIsShownBeforeTheWindowWithoutOwner) {
   m_midi.SetNumDevs(0);
   Build();
-  m_owner.Deliver(Dialog(), m_controls);
   ASSERT_EQ(m_host.boxes.size(), 1u);
   EXPECT_EQ(m_host.boxes[0].caption, "Midi Error");
   EXPECT_EQ(m_host.boxes[0].text,
@@ -243,7 +254,6 @@ TEST_F(StartUpTest, DeviceErrorIsShownBeforeTheWindowWithoutOwner) {
   Dialog().OnInitDialog();
   Click(kIdPlay);
   EXPECT_TRUE(Dialog().IsPlaying());
-  EXPECT_EQ(Dialog().Player().QueuedBeats(), 2);
   Click(kIdPlay);
   EXPECT_EQ(m_midi.Count(RecordingMidiOut::Op::kShortMsg), 0);
 }

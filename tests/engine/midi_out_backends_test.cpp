@@ -126,11 +126,28 @@ TEST_F(LogMidiOutTest, PlayerOnTheLogDeviceWritesItsWholeLife) {
     ASSERT_TRUE(player.WaitUntilHeld(std::chrono::seconds(30)));
     owner.Close();
   }
+  // Each note carries its place on the grid after the message: one period (60 ms) apart,
+  // and never after the moment it was sent.
   std::vector<std::string> operations;
-  for (const std::string& line : ReadLines(m_path))
-    operations.push_back(line.substr(line.find(' ') + 1));
+  std::vector<std::int64_t> grid;
+  for (const std::string& line : ReadLines(m_path)) {
+    std::istringstream fields(line);
+    std::int64_t stamp = 0;
+    std::string operation, message;
+    fields >> stamp >> operation;
+    if (operation == "msg") {
+      std::int64_t place = 0;
+      fields >> message >> place;
+      EXPECT_GE(stamp, place) << line;
+      grid.push_back(place);
+      operation += " " + message;
+    }
+    operations.push_back(operation);
+  }
   EXPECT_EQ(operations,
             (std::vector<std::string>{"open", "msg 00642699", "msg 007f2a99", "reset", "close"}));
+  ASSERT_EQ(grid.size(), 2u);
+  EXPECT_EQ(grid[1] - grid[0], 60'000'000);
   EXPECT_TRUE(diagnostics.str().empty());
   EXPECT_TRUE(owner.Errors().empty());
 }

@@ -16,13 +16,26 @@ namespace ticktavo::testing {
 
 inline constexpr std::chrono::milliseconds kPatience{10'000};
 
+// Beats of one entry each, frame 5; notes count up from 40 over the source's life, so every
+// beat can be told apart, whichever run queued it.
+class CountingSource final : public BeatSource {
+ public:
+  void Restart() override { ++restarts; }
+  void QueueNextBeat(BeatBuilder& builder) override {
+    builder.BeginBeat();
+    builder.AddNote(next++, 100, 5);
+  }
+  std::atomic<int> next{40};
+  std::atomic<int> restarts{0};
+};
+
 // A player on a fake clock at 1,000,000 ticks per second with a recording device and owner.
 // Everything is stamped with the fake clock's tick. The timing thread runs without real-time
 // scheduling: on a fake clock it never really sleeps.
 //
-// Like the window's sequencer, the rig queues the next beat from each notification while
-// "playing"; the notification of beat number stopAfter (counted from 1 over the rig's life)
-// stops the player instead, from inside the notification, and the thread is then held.
+// Start plays from a counting source, as the window plays its measure; the notification of
+// beat number stopAfter (counted from 1 over the rig's life) stops the player from the timing
+// thread, and the thread is then held.
 class PlayerRig {
  public:
   explicit PlayerRig(unsigned numDevs = 1, MidiResult openResult = kMidiOk) {
@@ -40,52 +53,40 @@ class PlayerRig {
     player.reset();
   }
 
-  // One beat of one entry; notes count up from 40 so each beat can be told apart.
+  // One beat queued by hand, as the source would queue it.
   void QueueNext() {
     player->BeginBeat();
-    player->AddNote(m_nextNote++, 100, 5);
+    player->AddNote(source.next++, 100, 5);
   }
 
-  // As the window starts the metronome: tempo, two beats, Resume.
-  void Start(int bpm, int stopAfter) {
+  // As the window starts the metronome: tempo, then Play from the source.
+  std::uint64_t Start(int bpm, int stopAfter) {
     m_stopAfter = stopAfter;
-    m_playing = true;
     player->SetTempo(bpm);
-    QueueNext();
-    QueueNext();
-    player->Resume();
+    return player->Play(source);
   }
 
-  // Plays what is queued without queueing more; stops after stopAfter notifications in all.
+  // Plays what is queued by hand (no source); stops after stopAfter notifications in all.
   void PlayQueued(int bpm, int stopAfter) {
     m_stopAfter = stopAfter;
-    m_playing = false;
     player->SetTempo(bpm);
     player->Resume();
   }
 
-  // Resumes with whatever is queued and goes on queueing like the window.
-  void ResumePlaying(int stopAfter) {
-    m_stopAfter = stopAfter;
-    m_playing = true;
-    player->Resume();
-  }
-
-  // Runs first in every notification, with the number of beats played so far (set before
-  // the player is resumed).
+  // Runs first in every notification, on the timing thread, with the number of beats played
+  // so far.
   void OnEachBeat(std::function<void(int played)> reaction) { m_onEachBeat = std::move(reaction); }
-
-  // As the window stops it.
-  void StopNow() {
-    m_playing = false;
-    player->Stop();
-  }
 
   bool WaitHeld() { return player->WaitUntilHeld(kPatience); }
 
   std::vector<std::int64_t> SendTicks() const {
     std::vector<std::int64_t> ticks;
     for (const auto& call : midi.Sent()) ticks.push_back(call.time);
+    return ticks;
+  }
+  std::vector<std::int64_t> GridTicks() const {
+    std::vector<std::int64_t> ticks;
+    for (const auto& call : midi.Sent()) ticks.push_back(call.gridTime);
     return ticks;
   }
   std::vector<int> SentNotes() const {
@@ -106,30 +107,23 @@ class PlayerRig {
     return found;
   }
 
-  void SetPlaying(bool playing) { m_playing = playing; }
   int Played() const { return m_played; }
-  int NextNote() const { return m_nextNote; }
 
   FakeClock clock{1'000'000};
   RecordingMidiOut midi;
   RecordingOwner owner;
+  CountingSource source;
   std::unique_ptr<BeatPlayer> player;
 
  private:
   void OnBeatPlayed() {
     const int played = ++m_played;
     if (m_onEachBeat) m_onEachBeat(played);
-    if (played == m_stopAfter) {
-      StopNow();
-    } else if (m_playing) {
-      QueueNext();
-    }
+    if (played == m_stopAfter) player->Stop();
   }
 
-  std::atomic<int> m_nextNote{40};
   std::atomic<int> m_played{0};
   std::atomic<int> m_stopAfter{0};
-  std::atomic<bool> m_playing{false};
   std::function<void(int)> m_onEachBeat;
 };
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/beat_sink.h"
@@ -19,7 +21,9 @@ struct QueuedNote {
 
 // Records the sequencer's calls in one log shared with the view, so the order between the
 // engine and the window is visible. Also groups notes into beats the way the engine's queue
-// does: BeginBeat arms a new beat, the next AddNote opens it.
+// does: BeginBeat arms a new beat, the next AddNote opens it. Play queues the first two beats
+// from the source as the engine does; PlayBeats(n) stands for n sounded beats, each of which
+// makes the engine queue the next one from the source.
 class RecordingBeatSink final : public BeatSink {
  public:
   explicit RecordingBeatSink(std::vector<std::string>& log) : m_log(log) {}
@@ -37,21 +41,38 @@ class RecordingBeatSink final : public BeatSink {
     return true;
   }
   void SetTempo(int bpm) override { m_log.push_back("SetTempo " + std::to_string(bpm)); }
-  bool Resume() override {
-    m_log.push_back("Resume");
-    return true;
+  std::uint64_t Play(BeatSource& source) override {
+    m_log.push_back("Play");
+    m_source = &source;
+    source.Restart();
+    source.QueueNextBeat(*this);
+    source.QueueNextBeat(*this);
+    return ++m_run;
   }
   bool Stop() override {
     m_log.push_back("Stop");
+    m_source = nullptr;
     return true;
+  }
+  void ReleaseSource(BeatSource& source) override {
+    if (m_source == &source) m_source = nullptr;
+  }
+  void PrepareSound(int note, int velocity) override { prepared.emplace_back(note, velocity); }
+
+  void PlayBeats(int count) {
+    for (int i = 0; i < count && m_source != nullptr; ++i) m_source->QueueNextBeat(*this);
   }
 
   // Every beat opened so far, in queueing order.
   std::vector<std::vector<QueuedNote>> beats;
+  // Every sound announced, in order.
+  std::vector<std::pair<int, int>> prepared;
 
  private:
   std::vector<std::string>& m_log;
   bool m_newBeat = true;
+  BeatSource* m_source = nullptr;
+  std::uint64_t m_run = 0;
 };
 
 class RecordingView final : public TransportView {

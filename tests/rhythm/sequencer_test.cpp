@@ -27,18 +27,15 @@ class SequencerTest : public ::testing::Test {
     // Voice n (1..9) plays at velocity 99 + n and blinks frame n (voice 9: frame 8), so every
     // queued note shows which voice produced it. Instruments stay the defaults: voice 1 note
     // 37, voice 2 note 36, voice 3 note 77, voices 4..9 note 35.
-    for (std::size_t v = 0; v < kVoiceCount; ++v) {
-      voices().m_volume[v] = 100 + static_cast<int>(v);
-      voices().m_blinkSize[v] = std::min(static_cast<int>(v) + 1, 8);
+    for (int v = 0; v < kVoiceCount; ++v) {
+      sequencer.SetVoiceVolume(v, 100 + v);
+      sequencer.SetVoiceBlinkSize(v, std::min(v + 1, 8));
     }
   }
 
-  VoiceSettings& voices() { return sequencer.Voices(); }
-
   // Gives voice n (1..9) the note 54 + n, so that voices 4..9 can be told apart too.
   void UseDistinctInstruments() {
-    for (std::size_t v = 0; v < kVoiceCount; ++v)
-      voices().m_instrument[v] = 20 + static_cast<int>(v);
+    for (int v = 0; v < kVoiceCount; ++v) sequencer.SetVoiceInstrument(v, 20 + v);
   }
 
   // The first note of every beat queued so far.
@@ -48,9 +45,7 @@ class SequencerTest : public ::testing::Test {
     return notes;
   }
 
-  void PlayBeats(int count) {
-    for (int i = 0; i < count; ++i) sequencer.OnBeatPlayed();
-  }
+  void PlayBeats(int count) { sink.PlayBeats(count); }
 
   std::vector<std::string> log;
   RecordingBeatSink sink{log};
@@ -58,7 +53,7 @@ class SequencerTest : public ::testing::Test {
   Sequencer sequencer{sink, view};
 };
 
-TEST_F(SequencerTest, StartSetsTempoQueuesTwoBeatsThenResumes) {
+TEST_F(SequencerTest, StartSetsTempoThenPlaysFromTheFirstBeat) {
   EXPECT_EQ(sequencer.OnBeatsPerMeasureChanged("4"), 4);
   sequencer.OnTempoChanged(120);
   EXPECT_TRUE(log.empty()) << "stopped: the tempo waits for the start";
@@ -66,12 +61,38 @@ TEST_F(SequencerTest, StartSetsTempoQueuesTwoBeatsThenResumes) {
   ASSERT_TRUE(sequencer.StartMetronome());
   // Slot 0 is voice 2 (note 36, velocity 101, frame 2), slot 1 voice 1 (37, 100, 1).
   const std::vector<std::string> expected = {
-      "SetTempo 120",     "BeginBeat", "AddNote 36 101 2", "BeginBeat",
-      "AddNote 37 100 1", kStopTip,    "Resume",           "Caption Sto&p",
+      "SetTempo 120", kStopTip,           "Play",          "BeginBeat", "AddNote 36 101 2",
+      "BeginBeat",    "AddNote 37 100 1", "Caption Sto&p",
   };
   EXPECT_EQ(log, expected);
   EXPECT_TRUE(sequencer.IsPlaying());
   EXPECT_EQ(sequencer.CurrentBeat(), 2);
+}
+
+// A quick Stop and Play: what the engine still reports of the first run is stale.
+TEST_F(SequencerTest, NotificationsOfAnEarlierRunAreNotTheCurrentRuns) {
+  sequencer.OnBeatsPerMeasureChanged("4");
+  ASSERT_TRUE(sequencer.StartMetronome());
+  const std::uint64_t first = sequencer.Run();
+  EXPECT_TRUE(sequencer.OnBeatPlayed(first));
+  sequencer.StopMetronome();
+  EXPECT_FALSE(sequencer.OnBeatPlayed(first)) << "stopped";
+  ASSERT_TRUE(sequencer.StartMetronome());
+  EXPECT_NE(sequencer.Run(), first);
+  EXPECT_FALSE(sequencer.OnBeatPlayed(first));
+  EXPECT_TRUE(sequencer.OnBeatPlayed(sequencer.Run()));
+}
+
+// The engine is told which sounds the measure can ask for, before it plays them: the voices
+// the measure uses, at their volumes (a silent voice needs no sound).
+TEST_F(SequencerTest, SoundsOfTheVoicesInUseAreAnnouncedWhenTheyChange) {
+  sequencer.OnBeatsPerMeasureChanged("3");  // voices 2 and 1
+  sink.prepared.clear();
+  sequencer.SetVoiceVolume(0, 64);
+  EXPECT_EQ(sink.prepared, (std::vector<std::pair<int, int>>{{37, 64}, {36, 101}}));
+  sink.prepared.clear();
+  sequencer.SetVoiceVolume(1, 0);
+  EXPECT_EQ(sink.prepared, (std::vector<std::pair<int, int>>{{37, 64}}));
 }
 
 TEST_F(SequencerTest, DefaultCustomMeasureLoopsWithVoiceNotesAndSilence) {
@@ -121,7 +142,7 @@ TEST_F(SequencerTest, EveryBeatAddsOneBeatOfOneToNineNotes) {
   ASSERT_EQ(sink.beats.size(), 2u);
   EXPECT_EQ(sink.beats.at(1), (std::vector<QueuedNote>{{-1, 0, 0}}));
   for (std::size_t played = 1; played <= 18; ++played) {
-    sequencer.OnBeatPlayed();
+    sink.PlayBeats(1);
     ASSERT_EQ(sink.beats.size(), 2 + played);
     EXPECT_GE(sink.beats.back().size(), 1u);
     EXPECT_LE(sink.beats.back().size(), 9u);
@@ -278,9 +299,9 @@ TEST_F(SequencerTest, StopResetsTheWindowAndLateNotificationsQueueNothing) {
   EXPECT_EQ(log, expected);
   EXPECT_FALSE(sequencer.IsPlaying());
 
-  // A notification the engine sent before it stopped arrives afterwards.
+  // A notification the engine posted before it stopped arrives afterwards: stale.
   log.clear();
-  sequencer.OnBeatPlayed();
+  EXPECT_FALSE(sequencer.OnBeatPlayed(sequencer.Run()));
   EXPECT_TRUE(log.empty());
 
   // Start again: from slot 0 (voice 2) even though the last run stopped at slot 3.
@@ -309,16 +330,16 @@ TEST_F(SequencerTest, VoiceChangesAreHeardFromTheNextQueuedBeat) {
   sequencer.OnBeatsPerMeasureChanged("1");
   sequencer.SetStraightStyle();  // one beat of voice 1
   ASSERT_TRUE(sequencer.StartMetronome());
-  voices().m_volume[0] = 50;
-  voices().m_instrument[0] = 4;  // hand clap, note 39
-  voices().m_blinkSize[0] = 0;
+  sequencer.SetVoiceVolume(0, 50);
+  sequencer.SetVoiceInstrument(0, 4);  // hand clap, note 39
+  sequencer.SetVoiceBlinkSize(0, 0);
   PlayBeats(1);
   ASSERT_EQ(sink.beats.size(), 3u);
   EXPECT_EQ(sink.beats.at(1), (std::vector<QueuedNote>{{37, 100, 1}}));
   EXPECT_EQ(sink.beats.at(2), (std::vector<QueuedNote>{{39, 50, 0}}));
 }
 
-// Stored settings are not range-checked when loaded; what reaches the engine must be.
+// Whatever a stored setting holds, what reaches the engine is a valid note, velocity and frame.
 TEST_F(SequencerTest, OutOfRangeVoiceSettingsAreHeldToValidNotes) {
   struct Row {
     int instrument, volume, blink;
@@ -334,12 +355,13 @@ TEST_F(SequencerTest, OutOfRangeVoiceSettingsAreHeldToValidNotes) {
   sequencer.OnBeatsPerMeasureChanged("1");
   sequencer.SetStraightStyle();
   for (const Row& row : rows) {
-    voices().m_instrument[0] = row.instrument;
-    voices().m_volume[0] = row.volume;
-    voices().m_blinkSize[0] = row.blink;
+    sequencer.SetVoiceInstrument(0, row.instrument);
+    sequencer.SetVoiceVolume(0, row.volume);
+    sequencer.SetVoiceBlinkSize(0, row.blink);
     sink.beats.clear();
-    sequencer.QueueNextBeat();
+    ASSERT_TRUE(sequencer.StartMetronome());
     EXPECT_EQ(sink.beats.at(0), std::vector<QueuedNote>{row.queued}) << row.instrument;
+    sequencer.StopMetronome();
   }
 }
 

@@ -31,18 +31,24 @@ void RecordingOwner::ShowError(std::string_view text) {
   if (m_onShowError) m_onShowError(text);
 }
 
-void RecordingOwner::SetMainBlinkerFrame(int frame) {
-  Call call = Make(Kind::kSetFrame);
+void RecordingOwner::PostError(std::string_view text) {
+  Call call = Make(Kind::kPostError);
+  call.text = std::string(text);
+  if (!Record(std::move(call))) return;
+  std::lock_guard reaction(m_reactionMutex);
+  if (m_onShowError) m_onShowError(text);
+}
+
+void RecordingOwner::PostMainBlinkerFrame(std::uint64_t run, int frame) {
+  Call call = Make(Kind::kFrame);
   call.frame = frame;
-  if (Record(std::move(call))) PassGate(Kind::kSetFrame);
+  call.run = run;
+  if (Record(std::move(call))) PassGate(Kind::kFrame);
 }
 
-void RecordingOwner::FadeMainBlinker() {
-  Record(Make(Kind::kFade));
-}
-
-void RecordingOwner::BeatPlayed(int velocity, int note) {
+void RecordingOwner::PostBeatPlayed(std::uint64_t run, int velocity, int note) {
   Call call = Make(Kind::kBeatPlayed);
+  call.run = run;
   call.velocity = velocity;
   call.note = note;
   if (!Record(std::move(call)) || !PassGate(Kind::kBeatPlayed)) return;
@@ -117,8 +123,16 @@ std::vector<RecordingOwner::Call> RecordingOwner::CallsOf(Kind kind) const {
 
 std::vector<std::string> RecordingOwner::Errors() const {
   std::vector<std::string> errors;
-  for (const Call& c : CallsOf(Kind::kShowError)) errors.push_back(c.text);
+  for (const Call& c : Calls()) {
+    if (c.kind == Kind::kShowError || c.kind == Kind::kPostError) errors.push_back(c.text);
+  }
   return errors;
+}
+
+std::vector<int> RecordingOwner::Frames() const {
+  std::vector<int> frames;
+  for (const Call& c : CallsOf(Kind::kFrame)) frames.push_back(c.frame);
+  return frames;
 }
 
 int RecordingOwner::CountLocked(Kind kind) const {

@@ -13,37 +13,38 @@
 
 namespace ticktavo::testing {
 
-// A player owner that records every call, can react to it on the calling thread (as the window
-// reacts on its own thread while the caller waits), and can hold the timing thread inside its
-// BeatPlayed notification so a test can act meanwhile.
+// A player owner that records every call, can react to it on the calling thread (the timing
+// thread, for posts), and can hold the timing thread inside a post so a test can act at that
+// exact point of its loop (a real owner never holds it: see OwnerMailbox).
 //
 // Close() stands for the window going away: calls made after it return at once, unrecorded and
 // without reactions, and Close() itself waits until no reaction is running.
 class RecordingOwner final : public PlayerOwner {
  public:
-  enum class Kind { kShowError, kSetFrame, kFade, kBeatPlayed };
+  enum class Kind { kShowError, kPostError, kFrame, kBeatPlayed };
   struct Call {
     Kind kind = Kind::kShowError;
-    std::string text;  // kShowError
-    int frame = 0;     // kSetFrame
-    int velocity = 0;  // kBeatPlayed
-    int note = 0;      // kBeatPlayed
+    std::string text;       // kShowError, kPostError
+    int frame = 0;          // kFrame
+    std::uint64_t run = 0;  // kFrame, kBeatPlayed
+    int velocity = 0;       // kBeatPlayed
+    int note = 0;           // kBeatPlayed
     std::int64_t time = 0;
   };
 
   void ShowError(std::string_view text) override;
-  void SetMainBlinkerFrame(int frame) override;
-  void FadeMainBlinker() override;
-  void BeatPlayed(int velocity, int note) override;
+  void PostError(std::string_view text) override;
+  void PostMainBlinkerFrame(std::uint64_t run, int frame) override;
+  void PostBeatPlayed(std::uint64_t run, int velocity, int note) override;
 
   // Where call times come from. Default: always 0.
   void SetTimestampSource(std::function<std::int64_t()> source);
-  // Runs after each recorded BeatPlayed / ShowError, on the caller's thread.
+  // Runs after each recorded beat / error (shown or posted), on the caller's thread.
   void OnBeatPlayed(std::function<void(int velocity, int note)> reaction);
   void OnShowError(std::function<void(std::string_view text)> reaction);
 
   // While the gate is closed, calls of this kind wait (after recording) until it opens again.
-  // Only kSetFrame and kBeatPlayed can be held.
+  // Only kFrame and kBeatPlayed can be held.
   void CloseGate(Kind kind = Kind::kBeatPlayed);
   void OpenGate();
   // Waits until a call is waiting at the closed gate.
@@ -53,7 +54,10 @@ class RecordingOwner final : public PlayerOwner {
 
   std::vector<Call> Calls() const;
   std::vector<Call> CallsOf(Kind kind) const;
+  // The texts of every error, shown or posted.
   std::vector<std::string> Errors() const;
+  // The frames posted, in order.
+  std::vector<int> Frames() const;
   int Count(Kind kind) const;
   bool WaitForCount(Kind kind, int count, std::chrono::milliseconds timeout) const;
 
