@@ -70,22 +70,6 @@ QUrl AboutWindow::ProductPageUrl() {
   return QUrl::fromLocalFile(UserGuidePath());
 }
 
-QLabel* AboutWindow::LinkStatic() const {
-  return qobject_cast<QLabel*>(m_controls.Built().InTemplateOrder().at(kAboutLinkIndex));
-}
-QLabel* AboutWindow::VersionStatic() const {
-  return qobject_cast<QLabel*>(m_controls.Built().InTemplateOrder().at(kAboutVersionIndex));
-}
-QLabel* AboutWindow::AuthorStatic() const {
-  return qobject_cast<QLabel*>(m_controls.Built().InTemplateOrder().at(kAboutAuthorIndex));
-}
-QLabel* AboutWindow::IconStatic() const {
-  return qobject_cast<QLabel*>(m_controls.Built().InTemplateOrder().at(kAboutIconIndex));
-}
-QPushButton* AboutWindow::OkButton() const {
-  return qobject_cast<QPushButton*>(m_controls.Built().InTemplateOrder().at(kAboutOkIndex));
-}
-
 bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == LinkStatic() && event->type() == QEvent::MouseButtonRelease) {
     auto* mouse = static_cast<QMouseEvent*>(event);

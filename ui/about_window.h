@@ -3,16 +3,15 @@
 #include <functional>
 
 #include <QDialog>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QUrl>
 
 #include "dialog/about_dialog.h"
+#include "res/about_dialog_template.h"
 #include "ui/qt_controls.h"
-
-class QLabel;
-class QPushButton;
-class QShortcut;
 
 namespace ticktavo {
 
@@ -32,16 +31,23 @@ class AboutWindow final : public QDialog {
   // The colour the link is drawn in: pure blue.
   static constexpr QRgb kLinkColor = 0xFF0000FF;
 
-  QLabel* LinkStatic() const;
-  QLabel* VersionStatic() const;
-  QLabel* AuthorStatic() const;
-  QLabel* IconStatic() const;
-  QPushButton* OkButton() const;
+  // The box's controls, by their place in the template.
+  QLabel* LinkStatic() const { return Part<QLabel>(kAboutLinkIndex); }
+  QLabel* VersionStatic() const { return Part<QLabel>(kAboutVersionIndex); }
+  QLabel* AuthorStatic() const { return Part<QLabel>(kAboutAuthorIndex); }
+  QLabel* IconStatic() const { return Part<QLabel>(kAboutIconIndex); }
+  QPushButton* OkButton() const { return Part<QPushButton>(kAboutOkIndex); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  template <class T>
+  T* Part(int index) const {
+    return qobject_cast<T*>(
+        m_controls.Built().InTemplateOrder().at(static_cast<std::size_t>(index)));
+  }
+
   QtControls m_controls;
   AboutDialog m_about;
 };

@@ -1,6 +1,10 @@
 #include "ui/metronome_window.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 
 #include <QApplication>
@@ -14,6 +18,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
 
@@ -76,8 +81,17 @@ class OuterSizeKeeper final : public QObject {
 
 MetronomeWindow::MetronomeWindow(Clock& clock, MidiOut& midi, Registry& registry, QWidget* parent)
     : QDialog(parent),
-      m_wake([this] { m_dialog.OnWake(); }),
+      m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       m_dialog(m_controls, *this, registry, clock, midi) {
+  if (m_wakeFd >= 0) {  // without it nothing the engine posts would reach the window
+    m_wakeNotifier = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+    connect(m_wakeNotifier, &QSocketNotifier::activated, this, [this] {
+      std::uint64_t count = 0;
+      while (::read(m_wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+      }
+      m_dialog.OnWake();
+    });
+  }
   LoadIconResources();
   for (std::string_view path : kAppIconPaths) m_appIcon.addFile(FromUtf8(path));
   // A main window of its own (taskbar entry), with a minimise box and no maximise box.
@@ -103,6 +117,8 @@ MetronomeWindow::~MetronomeWindow() {
     QObject::disconnect(presets->lineEdit(), nullptr, this, nullptr);
   }
   qDeleteAll(children);
+  delete m_wakeNotifier;
+  if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
 void MetronomeWindow::Create() {
@@ -187,24 +203,15 @@ void MetronomeWindow::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);  // Escape ends in reject(), which does nothing
 }
 
-void MetronomeWindow::resizeEvent(QResizeEvent* event) {
-  QDialog::resizeEvent(event);
-  m_dialog.OnSize();
-}
-
-void MetronomeWindow::moveEvent(QMoveEvent* event) {
-  QDialog::moveEvent(event);
-  m_dialog.OnFrameChanged();
-}
-
-void MetronomeWindow::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  m_dialog.OnFrameChanged();
-}
-
-void MetronomeWindow::changeEvent(QEvent* event) {
-  QDialog::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange) m_dialog.OnFrameChanged();
+bool MetronomeWindow::event(QEvent* event) {
+  const bool handled = QDialog::event(event);
+  const QEvent::Type type = event->type();
+  if (type == QEvent::Resize) m_dialog.OnSize();
+  // The frame is the window manager's: it can appear or change once the window is shown.
+  if (type == QEvent::Move || type == QEvent::Show || type == QEvent::WindowStateChange) {
+    m_dialog.OnFrameChanged();
+  }
+  return handled;
 }
 
 bool MetronomeWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -284,6 +291,13 @@ void MetronomeWindow::OpenAboutBox() {
   // Its event loop keeps serving the timing thread, so playing goes on.
   AboutWindow about(*this, this);
   about.exec();
+}
+
+void MetronomeWindow::RequestWake() {
+  // Any thread. Non-blocking: a counter that is somehow full already wakes the window.
+  const std::uint64_t one = 1;
+  while (m_wakeFd >= 0 && ::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+  }
 }
 
 void MetronomeWindow::OpenProductPage(std::string_view address) {

@@ -4,10 +4,10 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QSocketNotifier>
 
 #include "dialog/metronome_dialog.h"
 #include "ui/qt_controls.h"
-#include "ui/wake_notifier.h"
 
 namespace ticktavo {
 
@@ -52,15 +52,12 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void OpenAboutBox() override;
   void OpenProductPage(std::string_view address) override;
   void CloseWindow() override { close(); }
-  void RequestWake() override { m_wake.Wake(); }
+  void RequestWake() override;
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  public slots:
@@ -71,8 +68,10 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void Command(int id, Notification code);
 
   bool m_windowCreated = false;
-  // The timing thread wakes the window through it, so it outlives the engine.
-  WakeNotifier m_wake;
+  // The timing thread wakes the window by writing to this event descriptor (no lock, no
+  // allocation, no wait; a Qt event would allocate on every beat). It outlives the engine.
+  int m_wakeFd = -1;
+  QSocketNotifier* m_wakeNotifier = nullptr;
   QtControls m_controls;
   // Builds the engine first and destroys it last of its parts.
   MetronomeDialog m_dialog;

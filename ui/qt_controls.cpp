@@ -37,37 +37,39 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+template <class T>
+T* QtControls::As(int id) const {
+  return qobject_cast<T*>(Control(id));
+}
+
 std::string QtControls::Text(int id) const {
-  QWidget* widget = Control(id);
-  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return ToUtf8(edit->text());
-  if (auto* combo = qobject_cast<QComboBox*>(widget)) return ToUtf8(combo->currentText());
-  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return ToUtf8(button->text());
-  if (auto* label = qobject_cast<QLabel*>(widget)) return ToUtf8(label->text());
-  if (auto* box = qobject_cast<QGroupBox*>(widget)) return ToUtf8(box->title());
+  if (auto* edit = As<QLineEdit>(id)) return ToUtf8(edit->text());
+  if (auto* combo = As<QComboBox>(id)) return ToUtf8(combo->currentText());
+  if (auto* button = As<QAbstractButton>(id)) return ToUtf8(button->text());
+  if (auto* label = As<QLabel>(id)) return ToUtf8(label->text());
+  if (auto* box = As<QGroupBox>(id)) return ToUtf8(box->title());
   return {};
 }
 
 void QtControls::SetText(int id, std::string_view text) {
   ProgramChange change(m_fromProgram);
-  QWidget* widget = Control(id);
-  if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->setText(FromUtf8(text));
-  if (auto* combo = qobject_cast<QComboBox*>(widget)) combo->setEditText(FromUtf8(text));
-  if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(FromUtf8(text));
-  if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(FromUtf8(text));
-  if (auto* box = qobject_cast<QGroupBox*>(widget)) box->setTitle(FromUtf8(text));
+  if (auto* edit = As<QLineEdit>(id)) edit->setText(FromUtf8(text));
+  if (auto* combo = As<QComboBox>(id)) combo->setEditText(FromUtf8(text));
+  if (auto* button = As<QAbstractButton>(id)) button->setText(FromUtf8(text));
+  if (auto* label = As<QLabel>(id)) label->setText(FromUtf8(text));
+  if (auto* box = As<QGroupBox>(id)) box->setTitle(FromUtf8(text));
 }
 
 bool QtControls::IsChecked(int id) const {
-  auto* button = qobject_cast<QAbstractButton*>(Control(id));
-  return button != nullptr && button->isChecked();
+  return As<QAbstractButton>(id) != nullptr && As<QAbstractButton>(id)->isChecked();
 }
 
 void QtControls::SetChecked(int id, bool checked) {
   ProgramChange change(m_fromProgram);
-  auto* button = qobject_cast<QAbstractButton*>(Control(id));
+  auto* button = As<QAbstractButton>(id);
   if (button == nullptr) return;
-  // Radio buttons keep one of their group checked by themselves; unchecking one alone is
-  // this interface's business.
+  // Radio buttons keep one of their group checked by themselves; this interface clears one
+  // on its own.
   const bool exclusive = button->autoExclusive();
   if (!checked) button->setAutoExclusive(false);
   button->setChecked(checked);
@@ -75,52 +77,49 @@ void QtControls::SetChecked(int id, bool checked) {
 }
 
 void QtControls::SetRange(int id, int minimum, int maximum) {
-  if (auto* slider = qobject_cast<QSlider*>(Control(id))) slider->setRange(minimum, maximum);
-  if (auto* upDown = qobject_cast<UpDownCtrl*>(Control(id))) upDown->SetRange(minimum, maximum);
+  if (auto* slider = As<QSlider>(id)) slider->setRange(minimum, maximum);
+  if (auto* upDown = As<UpDownCtrl>(id)) upDown->SetRange(minimum, maximum);
 }
 
 int QtControls::Position(int id) const {
   // While the user moves a slider its value is still the old one: the thumb's place counts.
-  if (auto* slider = qobject_cast<QSlider*>(Control(id))) return slider->sliderPosition();
-  if (auto* upDown = qobject_cast<UpDownCtrl*>(Control(id))) return upDown->Position();
+  if (auto* slider = As<QSlider>(id)) return slider->sliderPosition();
+  if (auto* upDown = As<UpDownCtrl>(id)) return upDown->Position();
   return 0;
 }
 
 void QtControls::SetPosition(int id, int position) {
   ProgramChange change(m_fromProgram);
-  if (auto* slider = qobject_cast<QSlider*>(Control(id))) slider->setValue(position);
+  if (auto* slider = As<QSlider>(id)) slider->setValue(position);
 }
 
 void QtControls::InsertItem(int id, int position, std::string_view text) {
   ProgramChange change(m_fromProgram);
-  if (auto* combo = qobject_cast<QComboBox*>(Control(id))) {
+  if (auto* combo = As<QComboBox>(id)) {
     combo->insertItem(position < 0 ? combo->count() : position, FromUtf8(text));
   }
 }
 
 void QtControls::RemoveItem(int id, int position) {
   ProgramChange change(m_fromProgram);
-  if (auto* combo = qobject_cast<QComboBox*>(Control(id))) combo->removeItem(position);
+  if (auto* combo = As<QComboBox>(id)) combo->removeItem(position);
 }
 
 int QtControls::ItemCount(int id) const {
-  auto* combo = qobject_cast<QComboBox*>(Control(id));
-  return combo != nullptr ? combo->count() : 0;
+  return As<QComboBox>(id) != nullptr ? As<QComboBox>(id)->count() : 0;
 }
 
 std::string QtControls::ItemText(int id, int position) const {
-  auto* combo = qobject_cast<QComboBox*>(Control(id));
-  return combo != nullptr ? ToUtf8(combo->itemText(position)) : std::string();
+  return As<QComboBox>(id) != nullptr ? ToUtf8(As<QComboBox>(id)->itemText(position)) : "";
 }
 
 int QtControls::Selection(int id) const {
-  auto* combo = qobject_cast<QComboBox*>(Control(id));
-  return combo != nullptr ? combo->currentIndex() : -1;
+  return As<QComboBox>(id) != nullptr ? As<QComboBox>(id)->currentIndex() : -1;
 }
 
 void QtControls::SetSelection(int id, int position) {
   ProgramChange change(m_fromProgram);
-  auto* combo = qobject_cast<QComboBox*>(Control(id));
+  auto* combo = As<QComboBox>(id);
   if (combo == nullptr) return;
   const bool listed = position >= 0 && position < combo->count();
   combo->setCurrentIndex(listed ? position : -1);
@@ -146,17 +145,13 @@ void QtControls::SetVisible(int id, bool visible) {
 }
 
 Rect QtControls::Place(int id) const {
-  if (QWidget* widget = Control(id)) {
-    const QRect r = widget->geometry();
-    return Rect{r.x(), r.y(), r.width(), r.height()};
-  }
-  return {};
+  const QRect r = Control(id) != nullptr ? Control(id)->geometry() : QRect();
+  return Rect{r.x(), r.y(), r.width(), r.height()};
 }
 
 void QtControls::SetPlace(int id, Rect place) {
-  if (QWidget* widget = Control(id)) {
+  if (QWidget* widget = Control(id))
     widget->setGeometry(place.x, place.y, place.width, place.height);
-  }
 }
 
 void QtControls::SetToolTip(int id, std::string_view text) {
@@ -175,7 +170,7 @@ void QtControls::SetDefaultButton(int id) {
 }
 
 void QtControls::SetFrame(int id, int frame) {
-  if (auto* blinker = qobject_cast<BlinkerStatic*>(Control(id))) blinker->SetFrame(frame);
+  if (auto* blinker = As<BlinkerStatic>(id)) blinker->SetFrame(frame);
 }
 
 }  // namespace ticktavo

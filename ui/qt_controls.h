@@ -46,6 +46,9 @@ class QtControls final : public DialogControls {
   void SetFrame(int id, int frame) override;
 
  private:
+  template <class T>
+  T* As(int id) const;
+
   BuiltDialog m_built;
   bool m_fromProgram = false;
 };

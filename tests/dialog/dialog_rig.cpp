@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "dialog/dialog_units.h"
 #include "res/resource_ids.h"
 #include "store/stored_settings.h"
 
@@ -11,12 +12,7 @@ namespace ticktavo::testing {
 namespace {
 
 // The classic 8-point dialog font's base units: 6 × 13 pixels.
-int X(int units) {
-  return (units * 6 + 2) / 4;
-}
-int Y(int units) {
-  return (units * 13 + 4) / 8;
-}
+constexpr DialogUnits kUnits{6, 13};
 
 std::string KeyPath(std::string_view preset) {
   return preset.empty() ? PresetKeyPath(std::nullopt) : PresetKeyPath(preset);
@@ -34,7 +30,7 @@ FakeControls::FakeControls(const DialogTemplate& dialogTemplate) {
     control.enabled = (t.style & kStyleDisabled) == 0;
     const bool combo =
         t.kind == ControlKind::kComboDropDown || t.kind == ControlKind::kComboDropList;
-    control.place = Rect{X(t.x), Y(t.y), X(t.cx), combo ? Y(13) : Y(t.cy)};  // closed combos
+    control.place = kUnits.ToPixels(t.x, t.y, t.cx, combo ? 13 : t.cy);  // combos closed
   }
 }
 

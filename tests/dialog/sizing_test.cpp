@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "dialog/dialog_units.h"
 #include "dialog_rig.h"
 #include "res/resource_ids.h"
 
@@ -11,6 +12,16 @@ namespace ticktavo::testing {
 namespace {
 
 // --- The arithmetic ---
+
+TEST(DialogUnits, ConvertWithTheFontsBaseUnitsRounded) {
+  // With the base units of the classic 8-point dialog font (6 × 13 pixels): 186 units across
+  // are 186 × 6 / 4 = 279 pixels, 268 down are 268 × 13 / 8 = 435.5 → 436.
+  const DialogUnits units{6, 13};
+  EXPECT_EQ(units.X(186), 279);
+  EXPECT_EQ(units.Y(268), 436);
+  EXPECT_EQ(units.ToPixels(7, 7, 79, 10), (Rect{11, 11, 119, 16}));  // 10.5 and 16.25 rounded
+  EXPECT_EQ(units.X(-3), -5);                                        // −4.5 rounds away from zero
+}
 
 TEST(SizingArithmetic, RowsGoOnceMostOfThemIsCutOff) {
   // Pitch 23: hidden = (11 + shrink + 5) / 23, truncated toward zero. The k-th row from the

@@ -24,15 +24,6 @@
 namespace ticktavo::testing {
 namespace {
 
-TEST(DialogUnits, ConvertWithTheFontsBaseUnitsRounded) {
-  // With the base units of the classic 8-point dialog font (6 × 13 pixels): 186 units across
-  // are 186 × 6 / 4 = 279 pixels, 268 down are 268 × 13 / 8 = 435.5 → 436.
-  const DialogUnits units{6, 13};
-  EXPECT_EQ(units.X(186), 279);
-  EXPECT_EQ(units.Y(268), 436);
-  EXPECT_EQ(units.ToPixels(7, 7, 79, 10), QRect(11, 11, 119, 16));  // 10.5 and 16.25 rounded
-}
-
 using MainWindowTest = DialogTest;
 
 TEST_F(MainWindowTest, TitleFlagsAndSizeFollowTheTemplate) {
