@@ -175,6 +175,21 @@ void MetronomeDialog::OnAcceleratorCommand(int command) {
   OnCommand(command, Notification::kClicked);
 }
 
+void MetronomeDialog::OnUpDownStep(int id, int delta) {
+  if (id != kIdBeatsUpDown || m_windowGone || !m_controls.IsEnabled(id)) return;
+  // From the field's number when it holds one (after blanks and a sign), else from the last
+  // position; plain digits (1000, never "1,000"), so the field's handler reads them back.
+  const std::string text = m_controls.Text(kIdBeatsEdit);
+  std::size_t i = text.find_first_not_of(" \t\n\v\f\r");
+  if (i != std::string::npos && (text[i] == '+' || text[i] == '-')) ++i;
+  const bool number = i < text.size() && text[i] >= '0' && text[i] <= '9';
+  const int from =
+      std::clamp(number ? AtoiPrefix(text) : m_controls.Position(id), 1, kMeasureCapacity);
+  const int to = std::clamp(from + delta, 1, kMeasureCapacity);
+  m_controls.SetPosition(id, to);
+  if (text != std::to_string(to)) SetBeatsPerMeasureText(std::to_string(to));
+}
+
 void MetronomeDialog::OnSysCommand(unsigned id) {
   // Matched with the low four bits masked off, so 16 to 31 all mean About.
   if ((id & 0xFFF0u) != static_cast<unsigned>(kIdAboutCommand) || m_windowGone) return;

@@ -66,6 +66,9 @@ class MetronomeDialog final : private TransportView,
   // A slider moved by the user; dragging while its thumb is held (a step otherwise: keys,
   // wheel, clicks on the track).
   void OnHScroll(int id, bool dragging);
+  // The beats field's arrows (or its Up and Down keys) stepped: the field shows the next
+  // number within 1..1000, as plain digits, and its change handler runs.
+  void OnUpDownStep(int id, int delta);
   // Window commands: 16..31 open the About box.
   void OnSysCommand(unsigned id);
   void OnClose();

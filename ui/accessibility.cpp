@@ -216,27 +216,6 @@ void RenewInterface(QWidget* widget) {
   }
 }
 
-// A changed tooltip is a changed description. Qt does not say so itself, and a screen reader
-// keeps what it read last, so the Play button would go on describing "Start" while playing.
-class DescriptionWatch final : public QObject {
- public:
-  explicit DescriptionWatch(QWidget& window) : QObject(&window) {
-    for (QWidget* widget : window.findChildren<QWidget*>()) widget->installEventFilter(this);
-  }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::ToolTipChange && QAccessible::isActive()) {
-      auto* widget = qobject_cast<QWidget*>(watched);
-      if (widget != nullptr && widget->accessibleDescription().isEmpty()) {
-        QAccessibleEvent changed(widget, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&changed);
-      }
-    }
-    return QObject::eventFilter(watched, event);
-  }
-};
-
 // The list a combo box drops down is a part of it a screen reader walks into.
 void NameComboList(QComboBox* combo) {
   if (combo == nullptr || combo->view() == nullptr) return;
@@ -299,13 +278,11 @@ void MakeMainWindowAccessible(MetronomeWindow& window) {
     RenewInterface(presets);
   }
   NameUpDownArrows(window.Get<UpDownCtrl>(kIdBeatsUpDown));
-  new DescriptionWatch(window);
 }
 
 void MakeAboutBoxAccessible(AboutWindow& about) {
   InstallAccessibleInterfaces();
   if (QLabel* icon = about.IconStatic()) icon->setAccessibleName(QStringLiteral("Ticktavo"));
-  new DescriptionWatch(about);
 }
 
 void InstallAccessibleInterfaces() {
@@ -314,6 +291,14 @@ void InstallAccessibleInterfaces() {
     return true;
   }();
   (void)installed;
+}
+
+void NotifyDescriptionChanged(QWidget& widget) {
+  // Qt does not say so itself, and a screen reader keeps what it read last, so the Play
+  // button would go on describing "Start" while playing.
+  if (!QAccessible::isActive() || !widget.accessibleDescription().isEmpty()) return;
+  QAccessibleEvent changed(&widget, QAccessible::DescriptionChanged);
+  QAccessible::updateAccessibility(&changed);
 }
 
 void NotifyBlinkerFrameChanged(BlinkerStatic& blinker) {

@@ -17,8 +17,8 @@ class MetronomeWindow;
 
 // Names every control of the main window without a caption (including the parts Qt builds
 // inside them: the preset name field, the lists the combo boxes drop down, the up-down's
-// arrows), ties the labels to the controls they stand beside, and keeps the descriptions
-// current when a tooltip changes. Call once, after the controls and tooltips exist.
+// arrows) and ties the labels to the controls they stand beside. Call once, after the
+// controls and tooltips exist.
 void MakeMainWindowAccessible(MetronomeWindow& window);
 
 // The same for the About box: its icon is named after the program.
@@ -28,6 +28,9 @@ void MakeAboutBoxAccessible(AboutWindow& about);
 // is a picture whose value is the frame it shows (0 = blank, 8 = the largest disc); a named
 // combo box is announced by its name, with the choice as its value.
 void InstallAccessibleInterfaces();
+
+// Tells a screen reader that a control's tooltip, its description, has changed.
+void NotifyDescriptionChanged(QWidget& widget);
 
 // Tells a screen reader that a blinker now shows another frame, so it can follow the beat.
 // Window's thread only.

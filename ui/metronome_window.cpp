@@ -29,6 +29,7 @@
 #include "ui/accelerator_filter.h"
 #include "ui/accessibility.h"
 #include "ui/blinker_static.h"
+#include "ui/up_down_ctrl.h"
 
 namespace ticktavo {
 
@@ -174,6 +175,9 @@ void MetronomeWindow::ConnectHandlers() {
         connect(name, &QLineEdit::textEdited, this,
                 [this, id] { Command(id, Notification::kEditChange); });
       }
+    } else if (auto* upDown = qobject_cast<UpDownCtrl*>(widget)) {
+      connect(upDown, &UpDownCtrl::Stepped, this,
+              [this, id](int delta) { m_dialog.OnUpDownStep(id, delta); });
     } else if (auto* slider = qobject_cast<QSlider*>(widget)) {
       // The user's moves (dragging, keys, wheel, clicks on the track) and the end of a drag,
       // never a position set by the program.

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "ui/accessibility.h"
 #include "ui/blinker_static.h"
 #include "ui/up_down_ctrl.h"
 
@@ -78,7 +79,6 @@ void QtControls::SetChecked(int id, bool checked) {
 
 void QtControls::SetRange(int id, int minimum, int maximum) {
   if (auto* slider = As<QSlider>(id)) slider->setRange(minimum, maximum);
-  if (auto* upDown = As<UpDownCtrl>(id)) upDown->SetRange(minimum, maximum);
 }
 
 int QtControls::Position(int id) const {
@@ -91,6 +91,7 @@ int QtControls::Position(int id) const {
 void QtControls::SetPosition(int id, int position) {
   ProgramChange change(m_fromProgram);
   if (auto* slider = As<QSlider>(id)) slider->setValue(position);
+  if (auto* upDown = As<UpDownCtrl>(id)) upDown->SetPosition(position);
 }
 
 void QtControls::InsertItem(int id, int position, std::string_view text) {
@@ -155,7 +156,10 @@ void QtControls::SetPlace(int id, Rect place) {
 }
 
 void QtControls::SetToolTip(int id, std::string_view text) {
-  if (QWidget* widget = Control(id)) widget->setToolTip(FromUtf8(text));
+  if (QWidget* widget = Control(id)) {
+    widget->setToolTip(FromUtf8(text));
+    NotifyDescriptionChanged(*widget);  // the tooltip is its description
+  }
 }
 
 void QtControls::SetFocus(int id) {

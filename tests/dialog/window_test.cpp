@@ -174,6 +174,27 @@ TEST_F(WindowTest, StyleKeysSelectTheirButtonAndApplyTheStyle) {
   EXPECT_TRUE(At(kIdSimpleMeasure).checked);
 }
 
+TEST_F(WindowTest, TheBeatsArrowsStepWithinTheRangeInPlainDigits) {
+  Dialog().OnUpDownStep(kIdBeatsUpDown, +1);  // disabled in the Straight style
+  EXPECT_EQ(At(kIdBeatsEdit).text, "4");
+  Dialog().OnAcceleratorCommand(kIdSimpleMeasure);
+  Type(kIdBeatsEdit, "999");
+  Dialog().OnUpDownStep(kIdBeatsUpDown, +1);
+  EXPECT_EQ(At(kIdBeatsEdit).text, "1000");  // never "1,000"
+  EXPECT_EQ(Dialog().GetSequencer().GetMeasure().BeatsPerMeasure(), 1000);
+  Dialog().OnUpDownStep(kIdBeatsUpDown, +1);
+  EXPECT_EQ(At(kIdBeatsEdit).text, "1000");
+  Type(kIdBeatsEdit, " +2");
+  Dialog().OnUpDownStep(kIdBeatsUpDown, -1);
+  Dialog().OnUpDownStep(kIdBeatsUpDown, -1);
+  EXPECT_EQ(At(kIdBeatsEdit).text, "1");
+  // A field without a number steps from where the arrows last were.
+  Type(kIdBeatsEdit, "");
+  Dialog().OnUpDownStep(kIdBeatsUpDown, +1);
+  EXPECT_EQ(At(kIdBeatsEdit).text, "2");
+  EXPECT_EQ(Dialog().GetSequencer().GetMeasure().BeatsPerMeasure(), 2);
+}
+
 TEST_F(WindowTest, BlinkKeyTogglesTheBoxAndTheEngine) {
   ASSERT_TRUE(At(kIdBlink).checked);
   Dialog().OnAcceleratorCommand(kIdBlink);

