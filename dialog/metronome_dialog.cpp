@@ -525,28 +525,27 @@ void MetronomeDialog::ShowError(std::string_view caption, std::string_view text)
 
 // --- Folding ---
 
+Size MetronomeDialog::FrameSize() const {
+  const Size client = m_host.ClientSize();
+  const WindowRect outer = m_host.WindowPlace();
+  return Size{outer.right - outer.left - client.width, outer.bottom - outer.top - client.height};
+}
+
 void MetronomeDialog::CaptureLayout() {
   // Taken from the controls at their created places, before the stored rectangle resizes the
   // window.
-  const Size client = m_host.ClientSize();
-  const WindowRect outer = m_host.WindowPlace();
-  const Size frame{outer.right - outer.left - client.width,
-                   outer.bottom - outer.top - client.height};
   std::array<Rect, kAnchorCount> anchors;
   for (std::size_t k = 0; k < anchors.size(); ++k) {
     anchors[k] = m_controls.Place(kAnchoredControlIds[k]);
   }
-  m_layout.Capture(client, frame, anchors, m_controls.Place(kIdVoiceVolume[0]).y,
+  m_layout.Capture(m_host.ClientSize(), FrameSize(), anchors, m_controls.Place(kIdVoiceVolume[0]).y,
                    m_controls.Place(kIdVoiceVolume[1]).y);
   m_host.SetSizeLimits(m_layout.Limits());
 }
 
 void MetronomeDialog::OnFrameChanged() {
   if (!m_layout.m_layoutReady) return;
-  const Size client = m_host.ClientSize();
-  const WindowRect outer = m_host.WindowPlace();
-  const Size frame{outer.right - outer.left - client.width,
-                   outer.bottom - outer.top - client.height};
+  const Size frame = FrameSize();
   if (frame == m_layout.m_frame) return;
   m_layout.FrameChanged(frame);
   m_host.SetSizeLimits(m_layout.Limits());

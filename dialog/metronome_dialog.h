@@ -135,6 +135,8 @@ class MetronomeDialog final : private TransportView,
   void LoadSettings(const char* presetName);
   bool SaveSettings(const char* presetName);
   void CaptureLayout() override;
+  // The window's outer size less its client size.
+  Size FrameSize() const;
 
   // What the engine posted. Frames and beats of an earlier run (sounded before a Stop) are
   // stale and change nothing.
