@@ -5,8 +5,10 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+FUZZ_SECONDS ?= 60
 
-.PHONY: deps deps-test deps-bench configure build run test bench bench-audio install format clean
+.PHONY: deps deps-test deps-bench configure build run test bench bench-audio fuzz soak install \
+	format clean
 
 deps:
 	@./scripts/install-deps run
@@ -33,13 +35,24 @@ test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure --timeout 300 -j $(JOBS)
 
 bench: deps-bench configure
-	cmake --build $(BUILD) -j $(JOBS) --target beat_player_bench ticktavo
+	cmake --build $(BUILD) -j $(JOBS) --target beat_player_bench export_bench ticktavo
 	$(BUILD)/bench/beat_player_bench
+	$(BUILD)/bench/export_bench
 	python3 bench/window/window_bench.py --app $(BUILD)/app/ticktavo
 	python3 bench/window/window_bench.py --app $(BUILD)/app/ticktavo --user ticktavo-bench
 
 bench-audio: deps-bench configure
 	./bench/audio/run
+
+# Each fuzz target for FUZZ_SECONDS, built with clang into build-fuzz (see tests/fuzz/).
+fuzz:
+	@./scripts/install-deps run fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz
+
+# The long runs of the real program under Xvfb (see tests/soak/); about 1 h 40 min.
+soak: build
+	@./scripts/install-deps soak
+	./tests/soak/run
 
 install: deps configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -49,4 +62,4 @@ format: deps-test
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-tsan build-asan
+	rm -rf $(BUILD) build-tsan build-asan build-fuzz

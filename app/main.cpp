@@ -1,8 +1,11 @@
 #include <QApplication>
 
+#include "app/command_line.h"
 #include "app/metronome_app.h"
 
 int main(int argc, char* argv[]) {
+  // Options (an export, the help) run without a window, so without a display.
+  if (argc > 1) return ticktavo::RunCommandLine(argc, argv);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ticktavo"));
   QApplication::setOrganizationName(QStringLiteral("Quelbrand"));

@@ -1,4 +1,5 @@
 #include "engine/beat_player.h"
+#include "engine/realtime.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -42,12 +43,10 @@ std::string LowerHex(MidiResult value) {
 }
 
 void AskForRealTime(std::atomic<bool>& granted) {
-  sched_param param{};
-  param.sched_priority = std::clamp(kTimingThreadFifoPriority, sched_get_priority_min(SCHED_FIFO),
-                                    sched_get_priority_max(SCHED_FIFO));
-  // Without the privilege (an ordinary desktop user) this fails and the thread keeps the normal
-  // policy; the beat is then only as steady as the load on the machine allows.
-  granted.store(pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0,
+  // SCHED_FIFO where allowed; an ordinary desktop user gets real-time scheduling through
+  // RealtimeKit instead, and without either the thread keeps the normal policy: the beat is then
+  // only as steady as the load on the machine allows.
+  granted.store(IsRealTime(MakeThisThreadRealTime(kTimingThreadFifoPriority)),
                 std::memory_order_release);
 }
 
@@ -137,23 +136,28 @@ class BeatPlayer::LockedBuilder final : public BeatBuilder {
   LockedBuilder(BeatPlayer& player, std::uint64_t run, bool mayAllocate)
       : m_player(player), m_run(run), m_mayAllocate(mayAllocate) {}
 
-  void BeginBeat() override { m_node = nullptr; }
+  void BeginBeat() override {
+    m_node = nullptr;
+    m_bpm = 0;
+  }
   bool AddNote(int note, int velocity, int blinkFrame) override {
     if (m_node == nullptr) {
-      m_node = m_player.OpenNodeLocked(blinkFrame, m_run, m_mayAllocate);
+      m_node = m_player.OpenNodeLocked(blinkFrame, m_run, m_mayAllocate, m_bpm);
       if (m_node == nullptr) return false;
     }
     return AddEntry(*m_node, note, velocity);
   }
+  void SetBeatTempo(int bpm) override { m_bpm = bpm; }
 
  private:
   BeatPlayer& m_player;
   const std::uint64_t m_run;
   const bool m_mayAllocate;
   BeatNode* m_node = nullptr;
+  int m_bpm = 0;
 };
 
-BeatNode* BeatPlayer::OpenNodeLocked(int blinkFrame, std::uint64_t run, bool mayAllocate) {
+BeatNode* BeatPlayer::OpenNodeLocked(int blinkFrame, std::uint64_t run, bool mayAllocate, int bpm) {
   BeatNode* node = m_spare;
   if (node != nullptr) {
     m_spare = node->older;
@@ -168,6 +172,7 @@ BeatNode* BeatPlayer::OpenNodeLocked(int blinkFrame, std::uint64_t run, bool may
   node->older = m_tail;
   node->blinkFrame = blinkFrame;
   node->run = run;
+  node->bpm = bpm > 0 ? std::clamp(bpm, kMinBpm, kMaxBpm) : 0;
   if (m_tail != nullptr) {
     m_tail->newer = node;
   } else {
@@ -189,6 +194,11 @@ bool BeatPlayer::AddEntry(BeatNode& node, int note, int velocity) {
 
 void BeatPlayer::BeginBeat() {
   m_newNode = true;
+  m_pendingBpm = 0;
+}
+
+void BeatPlayer::SetBeatTempo(int bpm) {
+  m_pendingBpm = bpm;
 }
 
 bool BeatPlayer::AddNote(int note, int velocity, int blinkFrame) {
@@ -199,7 +209,8 @@ bool BeatPlayer::AddNote(int note, int velocity, int blinkFrame) {
     // With no beat open (the queue was emptied since the last BeginBeat) the entry opens one,
     // rather than being dropped.
     if (m_newNode || target == nullptr) {
-      target = OpenNodeLocked(blinkFrame, m_run.load(std::memory_order_relaxed), true);
+      target =
+          OpenNodeLocked(blinkFrame, m_run.load(std::memory_order_relaxed), true, m_pendingBpm);
       if (target != nullptr) m_newNode = false;
     }
     added = target != nullptr && AddEntry(*target, note, velocity);
@@ -469,6 +480,10 @@ bool BeatPlayer::SoundHead(std::int64_t& origin, std::int64_t& now) {
     firstNote = head->notes[0];
     firstVelocity = head->velocities[0];
     run = head->run;
+    // A beat that changes the tempo does so as it sounds: the wait that follows has the new
+    // period.
+    if (head->bpm > 0)
+      m_ticksPerBeat.store(m_frequency * 60 / head->bpm, std::memory_order_release);
 
     // Removed and replaced in the same step: the queue is two beats ahead again before the
     // thread starts waiting, and a Stop can only come before or after all of it.

@@ -29,6 +29,7 @@ struct BeatNode {
   BeatNode* older = nullptr;    // queued just before this one (towards the head)
   BeatNode* newer = nullptr;    // queued just after this one (towards the tail)
   std::uint64_t run = 0;        // the run the beat was queued for
+  std::int32_t bpm = 0;         // the tempo from this beat on; 0 keeps the tempo in force
 };
 
 // Whether the timing thread asks the kernel for real-time scheduling (SCHED_FIFO). The program
@@ -75,6 +76,7 @@ class BeatPlayer final : public BeatSink {
   // nine entries or no memory is left.
   void BeginBeat() override;
   bool AddNote(int note, int velocity, int blinkFrame) override;
+  void SetBeatTempo(int bpm) override;
 
   // Frees the head beat; false when the queue is empty.
   bool RemoveHead();
@@ -165,7 +167,7 @@ class BeatPlayer final : public BeatSink {
   // The queue's list operations; the caller holds m_queueLock.
   // Links a fresh node (from the spare nodes, else allocated) at the tail; null when no
   // memory is left.
-  BeatNode* OpenNodeLocked(int blinkFrame, std::uint64_t run, bool mayAllocate);
+  BeatNode* OpenNodeLocked(int blinkFrame, std::uint64_t run, bool mayAllocate, int bpm = 0);
   // Adds an entry to node; false when it is full.
   static bool AddEntry(BeatNode& node, int note, int velocity);
   // Unlinks every node and returns them as a list linked by older (tail first).
@@ -195,6 +197,7 @@ class BeatPlayer final : public BeatSink {
   std::atomic<int> m_count{0};
   mutable std::mutex m_queueLock;
   bool m_newNode = true;
+  int m_pendingBpm = 0;  // window's thread: SetBeatTempo for the beat BeginBeat armed
   // Under m_queueLock: nodes kept for reuse (linked by older), so that the timing thread's
   // refills never allocate, and the source of the run being played.
   BeatNode* m_spare = nullptr;

@@ -12,6 +12,9 @@ class BeatBuilder {
   // Adds one entry to the newest beat; note -1 is a silent entry. The beat's blink frame is
   // taken from its first entry.
   virtual bool AddNote(int note, int velocity, int blinkFrame) = 0;
+  // The beat about to be opened (after BeginBeat) changes the tempo when it is sounded: the
+  // interval before it keeps the old period, the ones after it have this one (4..1000 BPM).
+  virtual void SetBeatTempo(int bpm) = 0;
 
  protected:
   ~BeatBuilder() = default;

@@ -8,6 +8,34 @@
 
 namespace ticktavo {
 
+namespace {
+
+// The value as it may be shown on a terminal: control characters written as escapes, so the
+// message stays one line and the value cannot steer the terminal.
+std::string Printable(std::string_view value) {
+  std::string shown;
+  for (char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 0xf];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+}  // namespace
+
 std::unique_ptr<MidiOut> CreateMidiOutFromSetting(const char* value, std::ostream& diagnostics) {
   constexpr std::string_view kLogPrefix = "log:";
   if (value == nullptr) return CreateSynthMidiOut();
@@ -17,7 +45,7 @@ std::unique_ptr<MidiOut> CreateMidiOutFromSetting(const char* value, std::ostrea
   if (setting.size() > kLogPrefix.size() && setting.substr(0, kLogPrefix.size()) == kLogPrefix) {
     return std::make_unique<LogMidiOut>(std::string(setting.substr(kLogPrefix.size())));
   }
-  diagnostics << "TICKTAVO_MIDI=\"" << setting
+  diagnostics << "TICKTAVO_MIDI=\"" << Printable(setting)
               << "\" is not understood (use synth, none or log:PATH); using the default device."
               << std::endl;
   return CreateSynthMidiOut();

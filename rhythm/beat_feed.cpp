@@ -4,31 +4,71 @@
 
 namespace ticktavo {
 
-void BeatFeed::Publish(const Measure& measure, const VoiceSettings& voices) {
-  Program program;
-  program.measure = measure;
-  program.voices = voices;
+void BeatFeed::Publish(const Program& program) {
   m_program.Publish(program);
 }
 
 void BeatFeed::Restart() {
+  const Program& program = m_program.Read();
   m_currentBeat.store(0, std::memory_order_relaxed);
+  m_measures.store(0, std::memory_order_relaxed);
+  m_countPosition = 0;
+  m_beatsQueued = 0;
+  m_tempo = program.bpm;
+  m_publishedBpm = program.bpm;
 }
+
+namespace {
+
+// One trainer step from `tempo` towards `target`, never past it.
+int StepTowards(int tempo, int target, int step) {
+  return tempo < target ? std::min(tempo + step, target) : std::max(tempo - step, target);
+}
+
+}  // namespace
 
 void BeatFeed::QueueNextBeat(BeatBuilder& builder) {
   const Program& program = m_program.Read();
+  const PracticeSettings practice = program.practice.Clamped();
   int position = m_currentBeat.load(std::memory_order_relaxed);
+
+  // A measure begins at its first slot, or (Straight) every straightCount beats.
+  const bool firstOfMeasure = program.straightCount > 0 ? m_countPosition == 0 : position == 0;
+  int measures = m_measures.load(std::memory_order_relaxed);
+  if (firstOfMeasure && m_beatsQueued > 0) ++measures;
+
+  // A tempo the window set meanwhile is where the trainer goes on from.
+  if (program.bpm != m_publishedBpm) {
+    m_publishedBpm = program.bpm;
+    m_tempo = program.bpm;
+  }
+
   builder.BeginBeat();
+  if (practice.trainer && firstOfMeasure && measures > 0 && measures % practice.trainerEvery == 0) {
+    const int next = StepTowards(m_tempo, practice.trainerTarget, practice.trainerStep);
+    if (next != m_tempo) {
+      m_tempo = next;
+      builder.SetBeatTempo(next);
+    }
+  }
+  const bool silent = practice.mute &&
+                      measures % (practice.mutePlayed + practice.muteSilent) >= practice.mutePlayed;
   const BeatSlot& slot = program.measure.Slot(position);
-  if (slot.plain) {
+  if (silent) {
+    builder.AddNote(-1, 0, 0);  // keeps its place on the grid, sends nothing, blinks nothing
+  } else if (slot.plain) {
     QueueVoice(builder, program.voices, slot.voice);
   } else {
     QueueChord(builder, program.voices, slot);
   }
+
   ++position;
   if (static_cast<unsigned>(position) >= static_cast<unsigned>(program.measure.BeatsPerMeasure())) {
     position = 0;
   }
+  if (program.straightCount > 0) m_countPosition = (m_countPosition + 1) % program.straightCount;
+  ++m_beatsQueued;
+  m_measures.store(measures, std::memory_order_relaxed);
   m_currentBeat.store(position, std::memory_order_relaxed);
 }
 

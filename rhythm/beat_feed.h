@@ -5,12 +5,14 @@
 #include "engine/beat_sink.h"
 #include "engine/triple_buffer.h"
 #include "rhythm/measure.h"
+#include "rhythm/practice.h"
 #include "rhythm/voice_settings.h"
 
 namespace ticktavo {
 
-// The beats the player plays: the measure and the voices as the window last published them,
-// and the position in the measure.
+// The beats the player plays: the measure, the voices and the practice tools as the window last
+// published them, and where the run stands (the position in the measure, the measures played,
+// the speed trainer's tempo).
 //
 // The window's thread publishes; the player asks for the next beat under its queue lock, on
 // the window's thread for a run's first two beats and on the timing thread after that. Reading
@@ -22,10 +24,16 @@ class BeatFeed final : public BeatSource {
   struct Program {
     Measure measure;
     VoiceSettings voices;
+    PracticeSettings practice;
+    // The tempo the window has set (the trainer steps on from it).
+    int bpm = 60;
+    // Beats of one counted measure when that is not the measure's length (Straight style);
+    // 0 counts passes through the measure.
+    int straightCount = 0;
   };
 
   // Window's thread.
-  void Publish(const Measure& measure, const VoiceSettings& voices);
+  void Publish(const Program& program);
 
   // BeatSource: the player's side.
   void Restart() override;
@@ -36,6 +44,8 @@ class BeatFeed final : public BeatSource {
 
   // The index of the next slot to queue. Any thread (for display and tests).
   int CurrentBeat() const { return m_currentBeat.load(std::memory_order_relaxed); }
+  // Measures finished before the beat queued last. Any thread.
+  int MeasuresQueued() const { return m_measures.load(std::memory_order_relaxed); }
 
  private:
   // One entry of the beat: a voice index 0..8, or silence.
@@ -46,6 +56,12 @@ class BeatFeed final : public BeatSource {
 
   TripleBuffer<Program> m_program;
   std::atomic<int> m_currentBeat{0};
+  // The player's side: where the run stands.
+  std::atomic<int> m_measures{0};
+  int m_countPosition = 0;  // beat within the counted measure (Straight style)
+  int m_beatsQueued = 0;
+  int m_tempo = 0;         // the tempo in force, as the trainer sees it
+  int m_publishedBpm = 0;  // the window's tempo when last seen
 };
 
 }  // namespace ticktavo

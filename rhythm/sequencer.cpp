@@ -26,7 +26,13 @@ void Sequencer::ReleaseFeed() {
 }
 
 void Sequencer::Publish() {
-  m_feed.Publish(m_measure, m_voices);
+  BeatFeed::Program program;
+  program.measure = m_measure;
+  program.voices = m_voices;
+  program.practice = m_practice;
+  program.bpm = m_bpm;
+  program.straightCount = m_straight ? std::max(m_beatsField, 1) : 0;
+  m_feed.Publish(program);
   // The sounds the measure can ask for, so a device that prepares them has them in time.
   std::bitset<kVoiceCount> used;
   const int length = std::max(m_measure.BeatsPerMeasure(), 1);
@@ -68,24 +74,34 @@ void Sequencer::SetVoiceBlinkSize(int voice, int blinkSize) {
   Publish();
 }
 
+void Sequencer::SetPractice(const PracticeSettings& practice) {
+  m_practice = practice.Clamped();
+  Publish();
+}
+
 void Sequencer::SetStraightStyle() {
   ticktavo::SetStraightStyle(m_measure);
+  m_straight = true;
   Publish();
 }
 
 int Sequencer::OnBeatsPerMeasureChanged(std::string_view beatsText) {
-  SetSimpleMeasure(m_measure, ReadBeatsPerMeasure(beatsText));
+  m_beatsField = ReadBeatsPerMeasure(beatsText);
+  SetSimpleMeasure(m_measure, m_beatsField);
+  m_straight = false;
   Publish();
   return m_measure.BeatsPerMeasure();
 }
 
 void Sequencer::OnCustomMeasureChanged() {
+  m_straight = false;
   if (m_playing) StopMetronome();
 }
 
 MeasureParseResult Sequencer::ParseCustomMeasure() {
   const MeasureParseResult result =
       ticktavo::ParseCustomMeasure(m_view.CustomMeasureText(), m_measure);
+  m_straight = false;
   Publish();
   return result;
 }
@@ -136,6 +152,7 @@ bool Sequencer::OnBeatPlayed(std::uint64_t run) {
 void Sequencer::OnTempoChanged(int bpm) {
   m_bpm = std::clamp(bpm, kMinBpm, kMaxBpm);
   if (m_playing) m_sink.SetTempo(m_bpm);
+  Publish();
 }
 
 }  // namespace ticktavo

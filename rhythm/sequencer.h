@@ -82,6 +82,10 @@ class Sequencer {
   void SetVoiceInstrument(int voice, int instrument);
   void SetVoiceVolume(int voice, int volume);
   void SetVoiceBlinkSize(int voice, int blinkSize);
+  // The speed trainer and muted measures, held to their ranges; they act from the next beat
+  // queued (the trainer counts measures from Play).
+  void SetPractice(const PracticeSettings& practice);
+  const PracticeSettings& Practice() const { return m_practice; }
 
   // --- Measure styles ---
 
@@ -134,6 +138,10 @@ class Sequencer {
   Measure m_measure;
   VoiceSettings m_voices;
   BeatFeed m_feed;
+  PracticeSettings m_practice;
+  // Straight style counts measures of the beats field's length, not passes through the slots.
+  bool m_straight = false;
+  int m_beatsField = 0;
   bool m_playing = false;
   std::uint64_t m_run = 0;
   int m_bpm = 60;

@@ -124,4 +124,21 @@ class RegistryTransaction {
   bool m_begun;
 };
 
+// A key handle that is closed when it goes out of scope: pass Out() to CreateKey or OpenKey.
+class OpenKey {
+ public:
+  explicit OpenKey(Registry& registry) : m_registry(registry) {}
+  ~OpenKey() {
+    if (m_key != 0) m_registry.CloseKey(m_key);
+  }
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
+  Registry::Key* Out() { return &m_key; }
+  Registry::Key Get() const { return m_key; }
+
+ private:
+  Registry& m_registry;
+  Registry::Key m_key = 0;
+};
+
 }  // namespace ticktavo

@@ -15,23 +15,6 @@ std::string Format(std::string_view text, std::string_view name) {
   return result;
 }
 
-// Closes a key handle when it goes out of scope.
-class OpenKey {
- public:
-  explicit OpenKey(Registry& registry) : m_registry(registry) {}
-  ~OpenKey() {
-    if (m_key != 0) m_registry.CloseKey(m_key);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-  Registry::Key* Out() { return &m_key; }
-  Registry::Key Get() const { return m_key; }
-
- private:
-  Registry& m_registry;
-  Registry::Key m_key = 0;
-};
-
 }  // namespace
 
 bool SettingsStore::SaveSettings(std::optional<std::string_view> presetName) {

@@ -59,10 +59,12 @@ int QueryInt(sqlite3* db, const char* sql, long long* value) {
   return rc;
 }
 
-// "ok" from PRAGMA quick_check, or the first complaint.
-int QuickCheck(sqlite3* db, std::string* verdict) {
+// "ok" from PRAGMA integrity_check, or the first complaint. The full check, not quick_check:
+// only it compares each index with its table, and the program finds keys through the indexes,
+// so a file with a damaged index would be written into as if it were sound.
+int IntegrityCheck(sqlite3* db, std::string* verdict) {
   sqlite3_stmt* statement = nullptr;
-  int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &statement, nullptr);
+  int rc = sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr);
   if (rc == SQLITE_OK) {
     rc = sqlite3_step(statement);
     if (rc == SQLITE_ROW) {
@@ -147,7 +149,7 @@ Opened TryOpen(const std::filesystem::path& file, int busyTimeoutMs) {
   if (rc != SQLITE_OK) return fail(Verdict::kUnusable, sqlite3_errmsg(result.db));
 
   std::string verdict;
-  rc = QuickCheck(result.db, &verdict);
+  rc = IntegrityCheck(result.db, &verdict);
   if (IsDamageCode(rc)) return fail(Verdict::kDamaged, sqlite3_errstr(rc));
   if (rc != SQLITE_OK) return fail(Verdict::kUnusable, sqlite3_errmsg(result.db));
   if (verdict != "ok") {
@@ -338,6 +340,31 @@ std::unique_ptr<SqliteRegistry> SqliteRegistry::Open(const std::filesystem::path
   if (opened.readOnly || !FolderWritable(file)) {
     errors << "ticktavo: the settings file " << file.string()
            << " cannot be written; changes will not be saved\n";
+  }
+  return registry;
+}
+
+std::unique_ptr<SqliteRegistry> SqliteRegistry::OpenReadOnly(const std::filesystem::path& file,
+                                                             std::string* problem) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  long long version = 0;
+  if (rc == SQLITE_OK) {
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, Options{}.busyTimeoutMs);
+    rc = QueryInt(db, "PRAGMA user_version", &version);
+  }
+  if (rc != SQLITE_OK) {
+    *problem = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  std::unique_ptr<SqliteRegistry> registry(new SqliteRegistry(db));
+  if (version != kSchemaVersion || !registry->Prepare()) {
+    *problem = version > kSchemaVersion ? "its format " + std::to_string(version) +
+                                              " is not one this version of the program knows"
+                                        : "it is not a settings file";
+    return nullptr;
   }
   return registry;
 }

@@ -57,6 +57,13 @@ class SqliteRegistry final : public KeyPathRegistry {
     return Open(file, errors, Options{});
   }
 
+  // Opens an existing settings file for reading only, for tools that look at the settings
+  // without being the program that keeps them: nothing is created, moved aside or written, and
+  // every write fails with kCantWrite. Null, with the reason in `problem`, when the file is
+  // missing or cannot be read as a settings file.
+  static std::unique_ptr<SqliteRegistry> OpenReadOnly(const std::filesystem::path& file,
+                                                      std::string* problem);
+
   ~SqliteRegistry() override;
   SqliteRegistry(const SqliteRegistry&) = delete;
   SqliteRegistry& operator=(const SqliteRegistry&) = delete;

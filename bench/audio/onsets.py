@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Finds the clicks in a recording and measures how evenly they are spaced.
 
-usage: onsets.py FILE.wav BPM [expected_beats]
+usage: onsets.py FILE.wav BPM [beats_per_run] [run_starts_ns]
 
 An onset is the first sample of the left channel above the threshold after at least 80 ms
 below it. The threshold is 10 % of the recording's peak, so the measure does not depend on the
-gain. Intervals between consecutive onsets are compared with the beat period (60/BPM s); the
-absolute times are not, since they include the output's latency. The first interval is left
-out: the player's grid starts after the first beat. Prints key=value lines.
+gain. Onsets more than two periods apart belong to different runs (Play ... Stop). Intervals
+between consecutive onsets of a run, the first one included, are compared with the beat period;
+the absolute times are not, since they include the output's latency. With the runs' start times
+(CLOCK_MONOTONIC ns of each first beat's send, comma-separated) it also prints how much the time
+from Play to the first sound varies from run to run. Prints key=value lines.
 Reads 16-bit PCM and 32-bit float WAV (jack_capture writes float).
 """
 
@@ -63,7 +65,8 @@ def main():
         raise SystemExit(__doc__)
     rate, left = read_left(sys.argv[1])
     bpm = float(sys.argv[2])
-    expected = int(sys.argv[3]) if len(sys.argv) > 3 else None
+    per_run = int(sys.argv[3]) if len(sys.argv) > 3 else None
+    starts = [int(x) for x in sys.argv[4].split(",")] if len(sys.argv) > 4 and sys.argv[4] else []
     peak = max((abs(s) for s in left), default=0.0)
     print(f"rate={rate}")
     if peak == 0.0:
@@ -79,19 +82,26 @@ def main():
                 onsets.append(i)
             last_loud = i
     period = 60.0 / bpm * rate
-    # The player starts its grid when the first beat has been sounded and handled, so the first
-    # interval is short by the player's half-millisecond lead and long by that handling; the
-    # grid holds from the second beat on, and so does the measure.
-    intervals = [b - a for a, b in zip(onsets[1:], onsets[2:])]
+    runs = [[onsets[0]]] if onsets else []
+    for a, b in zip(onsets, onsets[1:]):
+        if b - a > 2 * period:
+            runs.append([b])
+        else:
+            runs[-1].append(b)
     print(f"onsets={len(onsets)}")
-    if expected is not None:
+    print(f"runs={len(runs)}")
+    print("onsets_per_run=" + ",".join(str(len(r)) for r in runs))
+    if per_run is not None:
+        expected = per_run * max(1, len(starts))
         print(f"missing={max(0, expected - len(onsets))}")
     print(f"period_frames={period:.1f}")
+    intervals = [b - a for run in runs for a, b in zip(run, run[1:])]
+    firsts = [run[1] - run[0] for run in runs if len(run) > 1]
     if not intervals:
         return
     # The sound card's own clock may run a little fast or slow against the system clock (the
-    # PulseAudio null sink runs about 250 ppm fast): its beat period in its own frames is then
-    # the mean interval, and the spread around it is what is heard as unsteadiness. Both are
+    # PulseAudio null sink runs about 75 to 250 ppm fast): its beat period in its own frames is
+    # then the mean interval, and the spread around it is what is heard as unsteadiness. Both are
     # printed; the second set (card_*) is the one against the card's period.
     mean = sum(intervals) / len(intervals)
     print(f"mean_interval_frames={mean:.2f}")
@@ -102,6 +112,17 @@ def main():
             v = percentile(errors, p)
             print(f"{prefix}{name}_frames={v:.1f}")
             print(f"{prefix}{name}_ms={v * 1000.0 / rate:.3f}")
+    first_errors = [f - mean for f in firsts]
+    print("first_intervals_frames=" + ",".join(f"{e:+.0f}" for e in first_errors))
+    print(f"first_max_frames={max(abs(e) for e in first_errors):.1f}")
+    if starts and len(starts) == len(runs):
+        # The recording's frames run at the card's rate: mean/period frames per nominal frame.
+        card_rate = rate * mean / period
+        offsets = [run[0] / card_rate - t / 1e9 for run, t in zip(runs, starts)]
+        base = offsets[0]
+        rel = [(o - base) * 1000.0 for o in offsets]
+        print("play_to_sound_vs_first_ms=" + ",".join(f"{r:+.2f}" for r in rel))
+        print(f"play_to_sound_spread_ms={max(rel) - min(rel):.2f}")
 
 
 if __name__ == "__main__":

@@ -7,33 +7,6 @@ namespace ticktavo {
 
 namespace {
 
-// The General MIDI percussion notes that cut each other off, as a synthesizer's exclusive
-// classes make them: a closed or pedal hi-hat stops an open one, and the short and long whistle,
-// guiro, cuica and triangle stop their pair. Each pre-rendered sound rings out on its own, so the
-// mixer has to do what the synthesizer's voices would.
-int MuteGroup(int note) {
-  switch (note) {
-    case 42:
-    case 44:
-    case 46:
-      return 1;  // hi-hat: closed, pedal, open
-    case 71:
-    case 72:
-      return 2;  // whistle
-    case 73:
-    case 74:
-      return 3;  // guiro
-    case 78:
-    case 79:
-      return 4;  // cuica
-    case 80:
-    case 81:
-      return 5;  // triangle
-    default:
-      return 0;
-  }
-}
-
 bool IsPercussionNoteOn(std::uint32_t message) {
   return (message & 0xff) == 0x99 && ((message >> 16) & 0x7f) != 0;
 }
@@ -100,32 +73,26 @@ void FrameScheduler::Schedule(const Event& event) {
     Bump(m_dropped);
     return;
   }
-  auto frame = static_cast<std::int64_t>(
-      std::llround(m_loop.FrameAt(event.stampNs + m_latencyNs.load(std::memory_order_relaxed))));
-  if (frame < m_frame) {
-    Bump(m_late);
-    frame = m_frame;
-  }
   if (m_pendingCount == kMaxPending) {
     Bump(m_dropped);
     return;
   }
-  m_pending[m_pendingCount++] = PendingEvent{frame, event.message};
+  m_pending[m_pendingCount++] = PendingEvent{event.stampNs, event.message};
 }
 
-void FrameScheduler::Play(const PendingEvent& event) {
-  if (IsPercussionNoteOn(event.message)) {
-    const int note = static_cast<int>((event.message >> 8) & 0x7f);
-    const int velocity = static_cast<int>((event.message >> 16) & 0x7f);
+void FrameScheduler::Play(std::uint32_t message, std::int64_t frame) {
+  if (IsPercussionNoteOn(message)) {
+    const int note = static_cast<int>((message >> 8) & 0x7f);
+    const int velocity = static_cast<int>((message >> 16) & 0x7f);
     if (MixerSound* sound = m_cache.Find(note, velocity)) {
-      m_mixer.Start(sound, event.frame, MuteGroup(note));
+      m_mixer.Start(sound, frame, MuteGroup(note));
       return;
     }
     Bump(m_fallbacks);
   }
   // The live synthesizer takes it at the start of the block: it cannot place anything finer
   // than its own 64-frame blocks anyway.
-  m_live.Send(event.message);
+  m_live.Send(message);
 }
 
 void FrameScheduler::Process(std::int64_t nowNs, int frames, float* left, float* right) {
@@ -140,6 +107,7 @@ void FrameScheduler::Process(std::int64_t nowNs, int frames, float* left, float*
       m_latencyNs.store(floor, std::memory_order_relaxed);
     }
   }
+  if (m_restart.exchange(false, std::memory_order_acq_rel)) m_loop.Reseed();
   const std::uint64_t reseedsBefore = m_loop.Reseeds();
   m_loop.Update(nowNs, m_frame);
   if (m_loop.Reseeds() != reseedsBefore) Bump(m_reseeds, m_loop.Reseeds() - reseedsBefore);
@@ -157,13 +125,20 @@ void FrameScheduler::Process(std::int64_t nowNs, int frames, float* left, float*
   }
 
   const std::int64_t blockEnd = m_frame + frames;
+  const std::int64_t latencyNs = m_latencyNs.load(std::memory_order_relaxed);
   std::size_t kept = 0;
   for (std::size_t i = 0; i < m_pendingCount; ++i) {
-    if (m_pending[i].frame < blockEnd) {
-      Play(m_pending[i]);
-    } else {
+    auto frame =
+        static_cast<std::int64_t>(std::llround(m_loop.FrameAt(m_pending[i].stampNs + latencyNs)));
+    if (frame >= blockEnd) {
       m_pending[kept++] = m_pending[i];
+      continue;
     }
+    if (frame < m_frame) {
+      Bump(m_late);
+      frame = m_frame;
+    }
+    Play(m_pending[i].message, frame);
   }
   m_pendingCount = kept;
 

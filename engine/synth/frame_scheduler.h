@@ -36,10 +36,13 @@ struct SchedulerStats {
   int periodFrames = 0;          // frames asked for by the last callback
 };
 
-// Places each message on the audio frame that corresponds to the moment it was sent plus a
-// fixed latency. The timing thread posts messages stamped with CLOCK_MONOTONIC into a lock-free
-// ring; the audio callback maps each stamp to a frame of the stream with the clock loop and
-// starts the pre-rendered sound there, to the frame.
+// Places each message on the audio frame that corresponds to its stamp plus a fixed latency. The
+// timing thread posts messages stamped with CLOCK_MONOTONIC into a lock-free ring: the moment the
+// message belongs to on the beat grid when the player says so, else the moment it was sent. The
+// audio callback maps each stamp to a frame of the stream with the clock loop and starts the
+// pre-rendered sound there, to the frame. So a message that arrives late, by less than the
+// latency minus a period, still sounds on its frame. The frame is worked out in the callback that
+// renders it, as late as possible, so the clock loop has seen every callback before it.
 class FrameScheduler {
  public:
   static constexpr std::size_t kRingSize = 1024;
@@ -54,6 +57,10 @@ class FrameScheduler {
   // callback has not run for a long while.
   bool Post(std::int64_t stampNs, std::uint32_t message);
 
+  // Any thread, before a paused stream runs again: its frames stopped while the card's time went
+  // on, so the next callback seeds the clock loop afresh (keeping the rate it has found).
+  void Restart() { m_restart.store(true, std::memory_order_release); }
+
   // Any thread. Every sounding note fades out within a few milliseconds, and every message
   // stamped at or before `stampNs` that has not sounded yet is dropped.
   void RequestReset(std::int64_t stampNs);
@@ -67,6 +74,15 @@ class FrameScheduler {
   // latency is then fixed for the stream's life.
   void SetLatencyFloor(double periods, std::int64_t marginNs);
 
+  // Raises the latency to at least `latencyNs`, for an output that knows its period only once
+  // its stream has started. Any thread, before the first message is posted.
+  void RaiseLatency(std::int64_t latencyNs) {
+    std::int64_t seen = m_latencyNs.load(std::memory_order_relaxed);
+    while (seen < latencyNs &&
+           !m_latencyNs.compare_exchange_weak(seen, latencyNs, std::memory_order_relaxed)) {
+    }
+  }
+
   // The latency in force (final once the first callback has run). Any thread.
   std::int64_t LatencyNs() const { return m_latencyNs.load(std::memory_order_relaxed); }
   // A copy of the counters; any thread (they are updated by the callback, read whole).
@@ -78,13 +94,13 @@ class FrameScheduler {
     std::uint32_t message;
   };
   struct PendingEvent {
-    std::int64_t frame;
+    std::int64_t stampNs;
     std::uint32_t message;
   };
   static constexpr std::size_t kMaxPending = 256;
 
   void Schedule(const Event& event);
-  void Play(const PendingEvent& event);
+  void Play(std::uint32_t message, std::int64_t frame);
   void ApplyReset();
 
   SoundCache& m_cache;
@@ -101,13 +117,14 @@ class FrameScheduler {
   // Reset requests: the latest stamp and a generation the callback compares with its own.
   std::atomic<std::int64_t> m_resetStampNs{INT64_MIN};
   std::atomic<std::uint64_t> m_resetGeneration{0};
+  std::atomic<bool> m_restart{false};
   std::uint64_t m_seenResetGeneration = 0;
   std::int64_t m_dropUpToNs = INT64_MIN;  // events stamped up to this are dropped
   int m_liveFadeLeft = 0;                 // frames of the live synthesizer's fade still to go
 
-  // Messages waiting for the block that holds their frame. A note's sound is looked up only
-  // then, which gives the worker the whole latency to render a sound asked for at the last
-  // moment (the first beat after Play is sent as soon as it is queued).
+  // Messages waiting for the block that holds their frame. A note's frame and sound are looked
+  // up only then: the clock loop has seen every callback up to it, and the worker has had the
+  // whole latency to render a sound asked for at the last moment.
   std::array<PendingEvent, kMaxPending> m_pending{};
   std::size_t m_pendingCount = 0;
   std::array<float, kScratchFrames> m_scratchLeft{};

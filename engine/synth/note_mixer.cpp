@@ -4,6 +4,32 @@
 
 namespace ticktavo {
 
+// A closed or pedal hi-hat stops an open one, and the short and long whistle, guiro, cuica and
+// triangle stop their pair. Each pre-rendered sound rings out on its own, so the mixer has to do
+// what the synthesizer's voices would.
+int MuteGroup(int note) {
+  switch (note) {
+    case 42:
+    case 44:
+    case 46:
+      return 1;  // hi-hat: closed, pedal, open
+    case 71:
+    case 72:
+      return 2;  // whistle
+    case 73:
+    case 74:
+      return 3;  // guiro
+    case 78:
+    case 79:
+      return 4;  // cuica
+    case 80:
+    case 81:
+      return 5;  // triangle
+    default:
+      return 0;
+  }
+}
+
 NoteMixer::~NoteMixer() {
   for (Voice& voice : m_voices) {
     if (voice.sound != nullptr) Release(voice);

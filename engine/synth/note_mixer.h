@@ -20,6 +20,11 @@ struct MixerSound {
   std::atomic<int> users{0};
 };
 
+// The mute group of a General MIDI percussion note, 0 for none: the notes that cut each other
+// off, as a synthesizer's exclusive classes make them. Whoever starts a note's sound on the mixer
+// passes its group, so that the live device and an exported click track cut alike.
+int MuteGroup(int note);
+
 // Plays pre-rendered sounds at exact frames of the stream. A sound scheduled for frame F has its
 // first sample at F whatever the size and the boundaries of the blocks the stream is rendered
 // in; sounds that overlap add up. Audio callback thread only: no allocation, no locks.

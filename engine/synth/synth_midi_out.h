@@ -45,13 +45,18 @@ struct SynthStats {
   std::uint64_t dropped = 0;      // notes dropped by a reset before they sounded
   std::uint64_t streamJumps = 0;  // stalls of the audio stream (underruns, restarts)
   double framesPerSecond = 0.0;   // the sound card's rate as the clock loop estimates it
+  std::string audioScheduling;    // what the audio thread was granted: fifo, rtkit, nice, none
+  bool paused = false;            // the stream is paused (the metronome has been stopped a while)
 };
 
 // The default device: an embedded General MIDI synthesizer playing through the system's audio.
 //
 // The device opens its audio stream when it is created, so the stream is running (and past the
-// stall of a fresh PulseAudio stream) before the first note; the stream then runs until the
-// device is destroyed. Open() hands it over and returns what opening it gave: kMidiNoDevice
+// stall of a fresh PulseAudio stream) before the first note. On PulseAudio the stream pauses
+// (corks) once the metronome has been stopped for a few seconds, and runs again when the window
+// prepares the next Play or the first note is sent; the fixed latency covers the resume. Every
+// note is placed at its stamp plus the fixed latency: the grid time ShortMsgAt gives, or the
+// arrival for ShortMsg. Open() hands it over and returns what opening it gave: kMidiNoDevice
 // when no audio output could be started, kMidiError when the soundfont could not be loaded,
 // kMidiNoMemory when the synthesizer could not be created, kMidiAllocated when the device is
 // already open. GetNumDevs() is 0 when no soundfont can be found.

@@ -197,6 +197,31 @@ TEST(MidiOutFactoryTest, EachSettingChoosesItsDevice) {
   }
 }
 
+// Found by fuzzing the environment: the refused value was printed as it was, so a newline in it
+// broke the one line, and a terminal's control sequences in it reached the terminal.
+TEST(MidiOutFactoryTest, ControlCharactersInARefusedValueAreShownEscaped) {
+  ::setenv("TICKTAVO_SOUNDFONT", "/nonexistent/ticktavo-test.sf2", 1);
+  const struct {
+    const char* value;
+    const char* shown;
+  } cases[] = {
+      {"none\n", "\"none\\n\""},
+      {"\x1b[2Jsynth", "\"\\x1b[2Jsynth\""},
+      {"log\t:x\r", "\"log\\t:x\\r\""},
+      {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    std::ostringstream diagnostics;
+    auto device = CreateMidiOutFromSetting(c.value, diagnostics);
+    EXPECT_NE(dynamic_cast<SynthMidiOut*>(device.get()), nullptr);
+    const std::string said = diagnostics.str();
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    EXPECT_EQ(said.find('\x1b'), std::string::npos) << said;
+    EXPECT_NE(said.find(c.shown), std::string::npos) << said;
+  }
+}
+
 TEST(MidiOutFactoryTest, ReadsTheEnvironment) {
   ::setenv("TICKTAVO_MIDI", "none", 1);
   std::ostringstream diagnostics;

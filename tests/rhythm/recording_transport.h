@@ -35,10 +35,18 @@ class RecordingBeatSink final : public BeatSink {
   bool AddNote(int note, int velocity, int blinkFrame) override {
     m_log.push_back("AddNote " + std::to_string(note) + " " + std::to_string(velocity) + " " +
                     std::to_string(blinkFrame));
-    if (m_newBeat || beats.empty()) beats.emplace_back();
+    if (m_newBeat || beats.empty()) {
+      beats.emplace_back();
+      beatTempos.push_back(m_pendingTempo);
+      m_pendingTempo = 0;
+    }
     m_newBeat = false;
     beats.back().push_back({note, velocity, blinkFrame});
     return true;
+  }
+  void SetBeatTempo(int bpm) override {
+    m_log.push_back("SetBeatTempo " + std::to_string(bpm));
+    if (m_newBeat) m_pendingTempo = bpm;
   }
   void SetTempo(int bpm) override { m_log.push_back("SetTempo " + std::to_string(bpm)); }
   std::uint64_t Play(BeatSource& source) override {
@@ -63,14 +71,16 @@ class RecordingBeatSink final : public BeatSink {
     for (int i = 0; i < count && m_source != nullptr; ++i) m_source->QueueNextBeat(*this);
   }
 
-  // Every beat opened so far, in queueing order.
+  // Every beat opened so far, in queueing order, and the tempo each one changes to (0: none).
   std::vector<std::vector<QueuedNote>> beats;
+  std::vector<int> beatTempos;
   // Every sound announced, in order.
   std::vector<std::pair<int, int>> prepared;
 
  private:
   std::vector<std::string>& m_log;
   bool m_newBeat = true;
+  int m_pendingTempo = 0;
   BeatSource* m_source = nullptr;
   std::uint64_t m_run = 0;
 };

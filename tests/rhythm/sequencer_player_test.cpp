@@ -178,5 +178,96 @@ TEST_F(SequencerPlayerTest, SwitchingToStraightWhilePlayingKeepsPlaying) {
   EXPECT_TRUE(sequencer.IsPlaying());
 }
 
+// The speed trainer: +10 BPM every 2 measures of 4 from 200 up to 260. Each tempo holds for 8
+// intervals; the interval before a measure's first beat still has the old period, the ones
+// after it the new: 60,000,000 / bpm ticks, truncated.
+TEST_F(SequencerPlayerTest, TrainerStepsTheTempoAtMeasureStartsUpToItsTarget) {
+  struct Row {
+    int intervals;
+    std::int64_t ticks;
+  };
+  const Row rows[] = {{8, 300'000}, {8, 285'714}, {8, 272'727}, {8, 260'869},
+                      {8, 250'000}, {8, 240'000}, {6, 230'769}};  // 260 from there on
+  Ticks expected{0};
+  for (const Row& row : rows) {
+    for (int i = 0; i < row.intervals; ++i) expected.push_back(expected.back() + row.ticks);
+  }
+  PracticeSettings practice;
+  practice.trainer = true;
+  practice.trainerStep = 10;
+  practice.trainerEvery = 2;
+  practice.trainerTarget = 260;
+  sequencer.SetPractice(practice);
+  sequencer.OnBeatsPerMeasureChanged("4");
+  sequencer.OnTempoChanged(200);
+  PlayUntil(expected.back() + 1);
+  EXPECT_EQ(SendTicks(), expected);
+  // Each change comes with an accent (the measure's first beat, voice 2: note 36).
+  const std::vector<int> notes = SentNotes();
+  for (std::size_t k = 8; k < notes.size(); k += 8) EXPECT_EQ(notes[k], 36) << k;
+
+  // Slowing down when the target is below: one step a measure, and never past it.
+  sequencer.StopMetronome();
+  midi.Clear();
+  clock.Advance(1'000'000);
+  const std::int64_t start = clock.Ticks();
+  practice.trainerTarget = 185;
+  practice.trainerEvery = 1;
+  sequencer.SetPractice(practice);
+  // 200 for 4 intervals, 190 (315,789) for 4, then 185 (324,324).
+  Ticks slower{start};
+  for (std::int64_t ticks : {300'000, 300'000, 300'000, 300'000, 315'789, 315'789, 315'789, 315'789,
+                             324'324, 324'324, 324'324, 324'324})
+    slower.push_back(slower.back() + ticks);
+  PlayUntil(slower.back() + 1);
+  EXPECT_EQ(SendTicks(), slower);
+}
+
+// Muted measures keep time: the beats of a silent measure send nothing but keep their places.
+TEST_F(SequencerPlayerTest, MutedMeasuresSendNothingAndKeepTheGrid) {
+  struct Row {
+    const char* what;
+    bool straight;
+    const char* beats;
+    int played;
+    int silent;
+    std::vector<int> sounding;  // beats (from 0) that send a note-on, of the first 24
+  };
+  const Row rows[] = {
+      {"simple 4, 2 played 1 silent",
+       false,
+       "4",
+       2,
+       1,
+       {0, 1, 2, 3, 4, 5, 6, 7, 12, 13, 14, 15, 16, 17, 18, 19}},
+      // Straight counts the beats field's number of beats as one measure.
+      {"straight 3, 1 played 1 silent",
+       true,
+       "3",
+       1,
+       1,
+       {0, 1, 2, 6, 7, 8, 12, 13, 14, 18, 19, 20}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    midi.Clear();
+    clock.Advance(1'000'000);
+    const std::int64_t start = clock.Ticks();
+    PracticeSettings practice;
+    practice.mute = true;
+    practice.mutePlayed = row.played;
+    practice.muteSilent = row.silent;
+    sequencer.SetPractice(practice);
+    sequencer.OnBeatsPerMeasureChanged(row.beats);
+    if (row.straight) sequencer.SetStraightStyle();
+    sequencer.OnTempoChanged(600);  // 100,000 ticks
+    PlayUntil(start + 23 * 100'000 + 1);
+    Ticks expected;
+    for (int k : row.sounding) expected.push_back(start + k * 100'000);
+    EXPECT_EQ(SendTicks(), expected);
+    sequencer.StopMetronome();
+  }
+}
+
 }  // namespace
 }  // namespace ticktavo

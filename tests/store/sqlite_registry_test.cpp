@@ -225,6 +225,49 @@ TEST_F(SettingsFileTest, CorruptPagesAreNoticedAtOpen) {
   EXPECT_EQ(LoadMain().bpm, 200);
 }
 
+// Found by fuzzing the settings file: damage that only the full integrity check sees (an index
+// that no longer matches its table) was taken for a good file, and the program wrote into it:
+// lookups went through the bad index, so a preset that exists was written again as a second row.
+TEST_F(SettingsFileTest, AnIndexThatDisagreesWithItsTableIsNoticedAtOpen) {
+  RecordingView view;
+  SaveMain(view);
+  {
+    auto registry = Open();
+    SettingsStore store(*registry, view);
+    for (const char* name : {"Alpha", "Bravo", "Zulu"}) {
+      view.nameText = name;
+      store.OnSavePreset();
+    }
+  }
+  long long indexPage = 0;
+  {
+    RawDb raw(m_file);
+    indexPage = std::stoll(
+        raw.Column("SELECT rootpage FROM sqlite_master WHERE name = 'sqlite_autoindex_reg_key_1'")
+            .at(0));
+  }
+  // The index's last key, and only it, renamed to a later one: the index stays in order.
+  std::string content = ReadFile(m_file);
+  const std::size_t pageStart = static_cast<std::size_t>(indexPage - 1) * 4096;
+  const std::size_t at = content.find("Ticktavo\\Zulu", pageStart);
+  ASSERT_LT(at, pageStart + 4096);
+  content[at + std::string("Ticktavo\\Zul").size()] = 'z';
+  WriteFile(m_file, content);
+  {
+    RawDb raw(m_file);
+    ASSERT_EQ(raw.Column("PRAGMA quick_check"), std::vector<std::string>{"ok"});
+    ASSERT_NE(raw.Column("PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+  }
+
+  std::string errors;
+  auto registry = Open(&errors);
+  EXPECT_TRUE(registry->IsOpen());
+  EXPECT_EQ(Lines(errors), 1u) << errors;
+  EXPECT_TRUE(ReadFile(m_file.string() + ".damaged-19700101T000000Z") == content);
+  registry.reset();
+  EXPECT_TRUE(LoadMain().presets.empty());
+}
+
 TEST_F(SettingsFileTest, ADatabaseWithOtherTablesIsNotTakenForSettings) {
   std::filesystem::create_directories(m_file.parent_path());
   for (const char* sql : {"CREATE TABLE notes (text TEXT)",

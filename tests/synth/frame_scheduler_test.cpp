@@ -51,13 +51,14 @@ class StreamRig {
     std::int64_t stampNs;
     std::uint32_t message;
     Kind kind = Kind::kSend;
+    std::int64_t lateNs = 0;  // a send this long after its stamp (a late wake-up)
   };
 
   void Run(std::int64_t totalFrames, std::vector<Message> messages) {
     std::size_t next = 0;
     for (std::int64_t frame = 0; frame < totalFrames; frame += kBlock) {
       const std::int64_t now = kT0 + frame * 1'000'000'000 / static_cast<std::int64_t>(kRate);
-      while (next < messages.size() && messages[next].stampNs <= now) {
+      while (next < messages.size() && messages[next].stampNs + messages[next].lateNs <= now) {
         if (messages[next].kind == Kind::kReset) {
           scheduler.RequestReset(messages[next].stampNs);
         } else if (messages[next].kind == Kind::kPrepare) {
@@ -133,6 +134,49 @@ TEST_F(FrameSchedulerTest, NotesSoundOnTheFrameOfTheirStampPlusLatency) {
   EXPECT_EQ(stats.late, 0u);
   EXPECT_EQ(stats.fallbacks, 0u);
   EXPECT_TRUE(rig.live.sent.empty());
+}
+
+TEST_F(FrameSchedulerTest, LateSendKeepsTheFrameOfItsStamp) {
+  // The note belongs at 100.01 ms (frame 5760 with 20 ms latency), callbacks come every
+  // 5.333 ms. Sent on time it is taken by the callback at 101.33 ms. Sent 12 ms late it is taken
+  // by the callback at 117.33 ms, which renders frames 5632 to 5887: still in time for 5760.
+  // Sent 18 ms late it is taken at 122.67 ms, after frame 5760 was rendered: it is late and
+  // starts with that callback's block, at 5888.
+  struct Case {
+    double lateMs;
+    std::int64_t frame;
+    std::uint64_t late;
+  };
+  for (const Case& c :
+       {Case{0.0, 5760, 0}, Case{3.0, 5760, 0}, Case{12.0, 5760, 0}, Case{18.0, 5888, 1}}) {
+    StreamRig rig(cache, Ms(20));
+    rig.Run(12000,
+            {{kT0 + Ms(100.01), NoteOnMessage(76, 127), StreamRig::Kind::kSend, Ms(c.lateMs)}});
+    EXPECT_EQ(FirstNonZero(rig.output, 0), c.frame + clickLead) << c.lateMs << " ms late";
+    EXPECT_EQ(rig.scheduler.Stats().late, c.late) << c.lateMs << " ms late";
+  }
+}
+
+TEST_F(FrameSchedulerTest, RestartedStreamPlacesNotesByItsNewTiming) {
+  // The stream pauses after frame 2560 (10 callbacks) and resumes 2 s later. Restart makes the
+  // first callback after the pause seed the clock loop there: a note stamped 10 ms after the
+  // stream resumed sounds 10 + 20 ms after it, 1440 frames into the resumed stream.
+  StreamRig rig(cache, Ms(20));
+  rig.Run(2560, {});
+  rig.scheduler.Restart();
+  const std::int64_t resumeNs = kT0 + Ms(2000);
+  std::vector<float> left(kBlock), right(kBlock);
+  for (std::int64_t frame = 2560; frame < 2560 + 4096; frame += kBlock) {
+    const std::int64_t now = resumeNs + (frame - 2560) * 1'000'000'000 / 48000;
+    if (frame == 2560 + 2 * kBlock) {
+      EXPECT_TRUE(rig.scheduler.Post(resumeNs + Ms(10), NoteOnMessage(76, 127)));
+    }
+    std::fill(left.begin(), left.end(), 0.0f);
+    rig.scheduler.Process(now, kBlock, left.data(), right.data());
+    rig.output.insert(rig.output.end(), left.begin(), left.end());
+  }
+  EXPECT_EQ(FirstNonZero(rig.output, 0), 2560 + 1440 + clickLead);
+  EXPECT_EQ(rig.scheduler.Stats().reseeds, 0u) << "a pause is no stall";
 }
 
 TEST_F(FrameSchedulerTest, LatencyShorterThanAPeriodMakesLateEvents) {
