@@ -1,51 +1,64 @@
-# Everything starts here: `make run` and `make test` install what is missing, then build.
+# Everything starts here: each target installs what it needs that is missing, then builds.
+# `make run` installs only what building and running need; `make test` and the bench targets
+# add their own tools.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
+CONFIGURE = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 FUZZ_SECONDS ?= 60
 
 WINDOWS_BUILD ?= build-windows
 WINEPREFIX_DIR = $(abspath $(WINDOWS_BUILD))/wine-prefix
 
-.PHONY: deps configure build run test bench bench-audio fuzz soak install format clean windows
+.PHONY: deps deps-test deps-bench configure build run test bench bench-audio fuzz soak install \
+	format clean windows
 
 deps:
-	@./scripts/install-deps
+	@./scripts/install-deps run
 
+deps-test:
+	@./scripts/install-deps run test
+
+deps-bench:
+	@./scripts/install-deps run bench
+
+# A new build folder starts without the tests; `make build` and `make test` add them.
 configure:
-	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	@test -f $(BUILD)/build.ninja || $(CONFIGURE) -DTICKTAVO_BUILD_TESTS=OFF
 
-build: configure
+build: deps-test
+	$(CONFIGURE) -DTICKTAVO_BUILD_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: deps build
-	@if [ -x $(BUILD)/app/ticktavo ]; then exec $(BUILD)/app/ticktavo; \
-	else exec $(BUILD)/bench/ticktavo_demo; fi
+run: deps configure
+	cmake --build $(BUILD) -j $(JOBS) --target ticktavo
+	exec $(BUILD)/app/ticktavo
 
-test: deps build
+test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure --timeout 300 -j $(JOBS)
 
-bench: deps build
-	@./scripts/install-deps soak
+bench: deps-bench configure
+	cmake --build $(BUILD) -j $(JOBS) --target beat_player_bench export_bench ticktavo
 	$(BUILD)/bench/beat_player_bench
 	$(BUILD)/bench/export_bench
 	python3 bench/window/window_bench.py --app $(BUILD)/app/ticktavo
 	python3 bench/window/window_bench.py --app $(BUILD)/app/ticktavo --user ticktavo-bench
 
-bench-audio: deps build
+bench-audio: deps-bench configure
 	./bench/audio/run
 
 # Each fuzz target for FUZZ_SECONDS, built with clang into build-fuzz (see tests/fuzz/).
 fuzz:
-	@./scripts/install-deps fuzz
+	@./scripts/install-deps run fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz
 
-# The long runs of the real program under Xvfb (see tests/soak/); about 1 h 25 min.
-soak: deps build
+# The long runs of the real program under Xvfb (see tests/soak/); about 1 h 40 min.
+soak: build
 	@./scripts/install-deps soak
 	./tests/soak/run
 
-install: deps build
+install: deps configure
+	cmake --build $(BUILD) -j $(JOBS)
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 # The Windows build: cross-compiled with mingw-w64, its tests run under Wine.
@@ -58,7 +71,7 @@ windows:
 	WINEPREFIX=$(WINEPREFIX_DIR) ctest --test-dir $(WINDOWS_BUILD) --output-on-failure \
 	  --timeout 300 -j $(JOBS)
 
-format:
+format: deps-test
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:

@@ -7,8 +7,7 @@
 #include "engine/midi_out_factory.h"
 #include "store/registry.h"
 #include "store/settings_file.h"
-#include "ui/metronome_dialog.h"
-#include "ui/store_settings.h"
+#include "ui/metronome_window.h"
 
 namespace ticktavo {
 
@@ -27,7 +26,7 @@ void RaiseProcessPriority() {
 MetronomeApp::MetronomeApp() = default;
 
 MetronomeApp::~MetronomeApp() {
-  // The dialog closes its channel to the timing thread, then its widgets go, then the engine
+  // The window closes its channel to the timing thread, then its widgets go, then the engine
   // stops and joins its thread and closes the device.
   delete m_mainDialog;
   m_mainDialog = nullptr;
@@ -39,8 +38,7 @@ bool MetronomeApp::InitInstance() {
   // A settings file that cannot be used is told on the terminal; the program runs on its
   // defaults all the same.
   m_registry = OpenUserSettings(std::cerr);
-  m_settings = std::make_unique<StoreSettings>(*m_registry);
-  m_mainDialog = new MetronomeDialog(m_clock, *m_midi, *m_settings);
+  m_mainDialog = new MetronomeWindow(m_clock, *m_midi, *m_registry);
   m_mainDialog->Create();
   return true;
 }

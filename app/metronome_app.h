@@ -7,9 +7,8 @@
 
 namespace ticktavo {
 
-class MetronomeDialog;
+class MetronomeWindow;
 class Registry;
-class SettingsSeam;
 
 // The application: raises the process's priority, builds the main window with the engine
 // inside it, and deletes it at the end. One instance lives in main(), after the application
@@ -26,15 +25,14 @@ class MetronomeApp {
   // before the window appears; the program then runs without sound. Always true.
   bool InitInstance();
 
-  MetronomeDialog* MainDialog() const { return m_mainDialog; }
+  MetronomeWindow* MainDialog() const { return m_mainDialog; }
 
  private:
   MonotonicClock m_clock;
   std::unique_ptr<MidiOut> m_midi;
   // The user's settings file: opened before the window, closed after it.
   std::unique_ptr<Registry> m_registry;
-  std::unique_ptr<SettingsSeam> m_settings;
-  MetronomeDialog* m_mainDialog = nullptr;  // owned
+  MetronomeWindow* m_mainDialog = nullptr;  // owned
 };
 
 // Asks for a higher scheduling priority for the process, so the window's thread answers the

@@ -14,11 +14,13 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include "res/accessible_names.h"
+#include "res/dialog_template.h"
 #include "res/resource_ids.h"
 #include "rhythm/percussion_table.h"
-#include "ui/about_dialog.h"
+#include "ui/about_window.h"
 #include "ui/blinker_static.h"
-#include "ui/metronome_dialog.h"
+#include "ui/metronome_window.h"
 #include "ui/up_down_ctrl.h"
 
 namespace ticktavo {
@@ -28,32 +30,6 @@ namespace {
 // What a window slider's value means to a screen reader (a property on the slider).
 constexpr char kSliderScaleProperty[] = "ticktavoSliderScale";
 enum class SliderScale { kPosition = 1, kTempo = 2 };
-
-struct NamedControl {
-  int id;
-  const char* name;
-};
-
-// Controls outside the voice rows that have no caption to be announced by.
-constexpr std::array kNamedControls = {
-    NamedControl{kIdBeatsEdit, "Beats per measure"},
-    NamedControl{kIdBeatsUpDown, "Beats per measure arrows"},
-    NamedControl{kIdCustomMeasure, "Custom measure"},
-    NamedControl{kIdTempoSlider, "Tempo slider"},
-    NamedControl{kIdTempoEdit, "Tempo"},
-    NamedControl{kIdPresetCombo, "Preset"},
-    NamedControl{kIdMainBlinker, "Beat"},
-};
-
-// A label and the control it stands beside: the screen reader reads one as the other's label.
-struct LabelFor {
-  int label;
-  int control;
-};
-
-QString VoiceName(int voice, const char* what) {
-  return QStringLiteral("Voice %1 %2").arg(voice + 1).arg(QString::fromLatin1(what));
-}
 
 // A blinker as a screen reader sees it: a picture with a value, the frame it shows. The value
 // is read-only; the frame is the timing thread's and the blinker-size slider's to change.
@@ -240,27 +216,6 @@ void RenewInterface(QWidget* widget) {
   }
 }
 
-// A changed tooltip is a changed description. Qt does not say so itself, and a screen reader
-// keeps what it read last, so the Play button would go on describing "Start" while playing.
-class DescriptionWatch final : public QObject {
- public:
-  explicit DescriptionWatch(QWidget& window) : QObject(&window) {
-    for (QWidget* widget : window.findChildren<QWidget*>()) widget->installEventFilter(this);
-  }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::ToolTipChange && QAccessible::isActive()) {
-      auto* widget = qobject_cast<QWidget*>(watched);
-      if (widget != nullptr && widget->accessibleDescription().isEmpty()) {
-        QAccessibleEvent changed(widget, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&changed);
-      }
-    }
-    return QObject::eventFilter(watched, event);
-  }
-};
-
 // The list a combo box drops down is a part of it a screen reader walks into.
 void NameComboList(QComboBox* combo) {
   if (combo == nullptr || combo->view() == nullptr) return;
@@ -292,47 +247,29 @@ void Label(QWidget* label, QWidget* control) {
 
 }  // namespace
 
-QString MainWindowAccessibleName(int controlId) {
-  for (const NamedControl& control : kNamedControls) {
-    if (control.id == controlId) return QString::fromLatin1(control.name);
-  }
-  for (int voice = 0; voice < kVoiceCount; ++voice) {
-    if (controlId == kIdVoiceInstrument[voice]) return VoiceName(voice, "instrument");
-    if (controlId == kIdVoiceVolume[voice]) return VoiceName(voice, "volume");
-    if (controlId == kIdVoiceBlinkSize[voice]) return VoiceName(voice, "blinker size");
-    if (controlId == kIdVoiceBlinker[voice]) return VoiceName(voice, "blinker");
-  }
-  return {};
-}
-
-void MakeMainWindowAccessible(MetronomeDialog& dialog) {
+void MakeMainWindowAccessible(MetronomeWindow& window) {
   InstallAccessibleInterfaces();
-  for (const NamedControl& control : kNamedControls) {
-    if (QWidget* widget = dialog.Control(control.id)) {
-      widget->setAccessibleName(QString::fromLatin1(control.name));
-    }
+  for (const ControlTemplate& control : MainDialogTemplate().controls) {
+    const std::string name = MainWindowAccessibleName(control.id);
+    if (!name.empty()) window.Control(control.id)->setAccessibleName(QString::fromStdString(name));
   }
   for (int voice = 0; voice < kVoiceCount; ++voice) {
-    for (int id : {kIdVoiceInstrument[voice], kIdVoiceVolume[voice], kIdVoiceBlinkSize[voice],
-                   kIdVoiceBlinker[voice]}) {
-      if (QWidget* widget = dialog.Control(id))
-        widget->setAccessibleName(MainWindowAccessibleName(id));
-    }
-    NameComboList(dialog.InstrumentCombo(voice));
-    Label(dialog.VoiceLabel(voice), dialog.InstrumentCombo(voice));
-    RenewInterface(dialog.InstrumentCombo(voice));
-    RenewInterface(dialog.VoiceBlinker(voice));
-    SetSliderScale(dialog.VolumeSlider(voice), SliderScale::kPosition);
-    SetSliderScale(dialog.BlinkSizeSlider(voice), SliderScale::kPosition);
+    auto* combo = window.Get<QComboBox>(kIdVoiceInstrument[voice]);
+    NameComboList(combo);
+    Label(window.Control(kIdVoiceLabel[voice]), combo);
+    RenewInterface(combo);
+    RenewInterface(window.Control(kIdVoiceBlinker[voice]));
+    SetSliderScale(window.Get<QSlider>(kIdVoiceVolume[voice]), SliderScale::kPosition);
+    SetSliderScale(window.Get<QSlider>(kIdVoiceBlinkSize[voice]), SliderScale::kPosition);
   }
-  SetSliderScale(dialog.TempoSlider(), SliderScale::kTempo);
+  SetSliderScale(window.Get<QSlider>(kIdTempoSlider), SliderScale::kTempo);
   // "Tempo" stands at the slider's left end.
-  Label(dialog.Control(kIdTempoLabel), dialog.TempoSlider());
-  RenewInterface(dialog.MainBlinker());
+  Label(window.Control(kIdTempoLabel), window.Control(kIdTempoSlider));
+  RenewInterface(window.Control(kIdMainBlinker));
 
   // The focus goes into the preset list's own name field, so it carries the list's name and
   // description too.
-  if (QComboBox* presets = dialog.PresetCombo()) {
+  if (auto* presets = window.Get<QComboBox>(kIdPresetCombo)) {
     NameComboList(presets);
     if (QLineEdit* name = presets->lineEdit()) {
       name->setAccessibleName(presets->accessibleName());
@@ -340,14 +277,12 @@ void MakeMainWindowAccessible(MetronomeDialog& dialog) {
     }
     RenewInterface(presets);
   }
-  NameUpDownArrows(dialog.BeatsUpDown());
-  new DescriptionWatch(dialog);
+  NameUpDownArrows(window.Get<UpDownCtrl>(kIdBeatsUpDown));
 }
 
-void MakeAboutBoxAccessible(AboutDialog& about) {
+void MakeAboutBoxAccessible(AboutWindow& about) {
   InstallAccessibleInterfaces();
   if (QLabel* icon = about.IconStatic()) icon->setAccessibleName(QStringLiteral("Ticktavo"));
-  new DescriptionWatch(about);
 }
 
 void InstallAccessibleInterfaces() {
@@ -356,6 +291,14 @@ void InstallAccessibleInterfaces() {
     return true;
   }();
   (void)installed;
+}
+
+void NotifyDescriptionChanged(QWidget& widget) {
+  // Qt does not say so itself, and a screen reader keeps what it read last, so the Play
+  // button would go on describing "Start" while playing.
+  if (!QAccessible::isActive() || !widget.accessibleDescription().isEmpty()) return;
+  QAccessibleEvent changed(&widget, QAccessible::DescriptionChanged);
+  QAccessible::updateAccessibility(&changed);
 }
 
 void NotifyBlinkerFrameChanged(BlinkerStatic& blinker) {

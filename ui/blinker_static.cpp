@@ -60,7 +60,7 @@ const QPixmap& BlinkerStatic::Icon(int sizeSet, int frame) {
 void BlinkerStatic::SetFrame(int frame) {
   frame = ClampFrame(frame);
   if (frame == Frame()) return;
-  m_frame.store(frame, std::memory_order_relaxed);
+  m_frame = frame;
   setPixmap(Icon(m_sizeSet, frame));
   ++m_pictureChanges;
   repaint();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 
 #include <QLabel>
 #include <QPixmap>
@@ -11,11 +10,7 @@ namespace ticktavo {
 // A small sunken square that shows one of nine frames: frame 0 is empty, frames 1..8 a pure
 // red disc growing with the frame. Size set 0 draws 16-pixel frames (disc diameter 2f), set 1
 // 32-pixel frames (diameter 4f), so frame 8 fills the square.
-//
-// The main blinker is driven by the timing thread through the window's owner bridge: the
-// bridge asks WouldChange()/CanFade() on the timing thread, which read the atomic frame
-// only, and sends SetFrame/FadeStep to the window's thread only when the picture changes.
-// So fading a blank blinker costs the timing thread nothing.
+// Window's thread only.
 class BlinkerStatic final : public QLabel {
   Q_OBJECT
 
@@ -35,20 +30,17 @@ class BlinkerStatic final : public QLabel {
   // Pixel size of the squares of a set: 16 or 32.
   static constexpr int IconSize(int sizeSet) { return 16 * (sizeSet + 1); }
 
-  // Window's thread. Shows frame f of this blinker's set and repaints at once; does nothing
-  // when f is already shown. Frames outside 0..8 are clamped, never used as an index.
+  // Shows frame f of this blinker's set and repaints at once; does nothing when f is already
+  // shown. Frames outside 0..8 are clamped, never used as an index.
   void SetFrame(int frame);
-  // Window's thread. One frame down, never below 0.
+  // One frame down, never below 0.
   void FadeStep();
   // Chooses the set used from the next frame change; nothing is redrawn now.
   void SetSizeSet(int sizeSet);
   // Shows icon resource 130..147 as the template gives it, without changing the frame.
   void ShowTemplateIcon(int iconId);
 
-  // Any thread.
-  int Frame() const { return m_frame.load(std::memory_order_relaxed); }
-  bool WouldChange(int frame) const { return ClampFrame(frame) != Frame(); }
-  bool CanFade() const { return Frame() > 0; }
+  int Frame() const { return m_frame; }
   int SizeSet() const { return m_sizeSet; }
 
   // How many times the picture was changed; lets a caller see that nothing was sent.
@@ -57,8 +49,7 @@ class BlinkerStatic final : public QLabel {
   static int ClampFrame(int frame) { return frame < 0 ? 0 : (frame > 8 ? 8 : frame); }
 
  private:
-  // Written on the window's thread, read by the timing thread's checks.
-  std::atomic<int> m_frame{0};
+  int m_frame = 0;
   int m_sizeSet = 0;
   int m_pictureChanges = 0;
 

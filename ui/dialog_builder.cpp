@@ -24,12 +24,6 @@
 
 namespace ticktavo {
 
-int DialogUnits::MulDivRound(int value, int multiplier, int divisor) {
-  const long long product = static_cast<long long>(value) * multiplier;
-  const long long half = divisor / 2;
-  return static_cast<int>(product >= 0 ? (product + half) / divisor : (product - half) / divisor);
-}
-
 DialogUnits DialogUnitsForFont(const QFont& font) {
   const QFontMetrics metrics(font);
   const int width = metrics.horizontalAdvance(
@@ -90,7 +84,8 @@ QPixmap AppIconPixmap(int size) {
 QWidget* CreateControl(const ControlTemplate& control, QWidget& dialog, QWidget* previous,
                        const DialogUnits& units) {
   const QString caption = QString::fromUtf8(control.caption);
-  QRect rect = units.ToPixels(control.x, control.y, control.cx, control.cy);
+  const Rect place = units.ToPixels(control.x, control.y, control.cx, control.cy);
+  QRect rect(place.x, place.y, place.width, place.height);
   QWidget* widget = nullptr;
 
   switch (control.kind) {

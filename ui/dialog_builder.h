@@ -5,27 +5,13 @@
 
 #include <QRect>
 
+#include "dialog/dialog_units.h"
 #include "res/dialog_template.h"
 
 class QFont;
 class QWidget;
 
 namespace ticktavo {
-
-// Dialog units as the layout was designed in: a horizontal unit is a quarter of the dialog
-// font's average character width, a vertical unit an eighth of its character height. Laying
-// a template out in these units makes the window grow and shrink with the user's font.
-struct DialogUnits {
-  int baseX = 0;  // average character width, pixels
-  int baseY = 0;  // character height, pixels
-
-  // Rounded to the nearest pixel.
-  int X(int units) const { return MulDivRound(units, baseX, 4); }
-  int Y(int units) const { return MulDivRound(units, baseY, 8); }
-  QRect ToPixels(int x, int y, int cx, int cy) const { return QRect(X(x), Y(y), X(cx), Y(cy)); }
-
-  static int MulDivRound(int value, int multiplier, int divisor);
-};
 
 // Base units of a font: the average advance of "A".."Z" and "a".."z", rounded, and the
 // font's line height.

@@ -1,13 +1,9 @@
 #include "ui/up_down_ctrl.h"
 
-#include <algorithm>
-
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
-
-#include "ui/text_number.h"
 
 namespace ticktavo {
 
@@ -30,28 +26,8 @@ void UpDownCtrl::SetBuddy(QLineEdit* buddy) {
   if (m_buddy != nullptr) m_buddy->installEventFilter(this);
 }
 
-void UpDownCtrl::SetRange(int minimum, int maximum) {
-  m_minimum = std::min(minimum, maximum);
-  m_maximum = std::max(minimum, maximum);
-  m_position = std::clamp(m_position, m_minimum, m_maximum);
-}
-
-int UpDownCtrl::Position() const {
-  if (m_buddy != nullptr) {
-    const std::string text = m_buddy->text().toStdString();
-    if (HasLeadingNumber(text)) return std::clamp(AtoiSaturated(text), m_minimum, m_maximum);
-  }
-  return m_position;
-}
-
 void UpDownCtrl::Step(int delta) {
-  if (!isEnabled()) return;
-  const int from = Position();
-  const int to = std::clamp(from + delta, m_minimum, m_maximum);
-  m_position = to;
-  if (m_buddy == nullptr) return;
-  const QString text = QString::number(to);
-  if (m_buddy->text() != text) m_buddy->setText(text);
+  if (isEnabled()) emit Stepped(delta);
 }
 
 bool UpDownCtrl::eventFilter(QObject* watched, QEvent* event) {
@@ -76,11 +52,6 @@ void UpDownCtrl::resizeEvent(QResizeEvent* event) {
   const int half = height() / 2;
   m_up->setGeometry(0, 0, width(), half);
   m_down->setGeometry(0, half, width(), height() - half);
-}
-
-void UpDownCtrl::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  if (event->type() == QEvent::EnabledChange) update();
 }
 
 }  // namespace ticktavo

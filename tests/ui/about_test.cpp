@@ -22,7 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "res/about_dialog_template.h"
-#include "ui/about_dialog.h"
+#include "ui/about_window.h"
 #include "ui/dialog_builder.h"
 #include "ui_test_support.h"
 
@@ -43,8 +43,10 @@ class UrlRecorder final : public QObject {
   void Open(const QUrl& url) { opened.append(url); }
 };
 
-TEST(AboutBox, ShowsTheProgramItsVersionAndTheGuidesAddress) {
-  AboutDialog box;
+using AboutBox = DialogTest;
+
+TEST_F(AboutBox, ShowsTheProgramItsVersionAndTheGuidesAddress) {
+  AboutWindow box(Window(), nullptr);
   EXPECT_EQ(box.windowTitle(), QStringLiteral("About Ticktavo"));
   // The template's text is replaced when the box opens.
   EXPECT_EQ(box.VersionStatic()->text(), QStringLiteral("Ticktavo version 1.4"));
@@ -67,7 +69,7 @@ TEST(AboutBox, ShowsTheProgramItsVersionAndTheGuidesAddress) {
   EXPECT_FALSE(box.windowIcon().isNull());
 
   // The link is the program's own guide, a page on this machine that the build wrote.
-  const QUrl url = AboutDialog::ProductPageUrl();
+  const QUrl url = AboutWindow::ProductPageUrl();
   EXPECT_TRUE(url.isLocalFile());
   EXPECT_EQ(box.LinkStatic()->text(), url.toString());
   QFile guide(url.toLocalFile());
@@ -77,8 +79,8 @@ TEST(AboutBox, ShowsTheProgramItsVersionAndTheGuidesAddress) {
   EXPECT_TRUE(page.contains("<h1 id=\"ticktavo\">Ticktavo</h1>"));
 }
 
-TEST(AboutBox, EveryTextFitsItsLine) {
-  AboutDialog box;
+TEST_F(AboutBox, EveryTextFitsItsLine) {
+  AboutWindow box(Window(), nullptr);
   for (QLabel* label : box.findChildren<QLabel*>()) {
     if (label == box.IconStatic()) continue;
     EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
@@ -87,8 +89,8 @@ TEST(AboutBox, EveryTextFitsItsLine) {
   EXPECT_TRUE(box.rect().contains(box.OkButton()->geometry()));
 }
 
-TEST(AboutBox, LinkIsBlueWithTheNormalPointer) {
-  AboutDialog box;
+TEST_F(AboutBox, LinkIsBlueWithTheNormalPointer) {
+  AboutWindow box(Window(), nullptr);
   box.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
   QLabel* link = box.LinkStatic();
@@ -118,9 +120,9 @@ TEST(AboutBox, LinkIsBlueWithTheNormalPointer) {
   EXPECT_EQ(link->textFormat(), Qt::PlainText);
 }
 
-TEST(AboutBox, ClickingTheLinkOpensTheGuideAndKeepsTheBoxOpen) {
+TEST_F(AboutBox, ClickingTheLinkOpensTheGuideAndKeepsTheBoxOpen) {
   UrlRecorder browser;
-  AboutDialog box;
+  AboutWindow box(Window(), nullptr);
   box.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
 
@@ -134,14 +136,14 @@ TEST(AboutBox, ClickingTheLinkOpensTheGuideAndKeepsTheBoxOpen) {
 
   QTest::mouseClick(box.LinkStatic(), Qt::LeftButton);
   ASSERT_EQ(browser.opened.size(), 1);
-  EXPECT_EQ(browser.opened.front(), AboutDialog::ProductPageUrl());
+  EXPECT_EQ(browser.opened.front(), AboutWindow::ProductPageUrl());
   EXPECT_TRUE(box.isVisible());
 }
 
 // Runs the box modally and does `act` from inside its event loop. Returns the box's result,
 // or -1 when the box had to be closed for the test because `act` did not close it.
-int RunAndAct(const std::function<void(AboutDialog&)>& act) {
-  AboutDialog box;
+int RunAndAct(WindowHost& host, const std::function<void(AboutWindow&)>& act) {
+  AboutWindow box(host, nullptr);
   bool forced = false;
   QTimer::singleShot(0, &box, [&] {
     if (!QTest::qWaitForWindowExposed(&box)) return;
@@ -153,27 +155,27 @@ int RunAndAct(const std::function<void(AboutDialog&)>& act) {
       box.done(QDialog::Rejected);
     }
   });
-  const int result = box.DoModal();
+  const int result = box.exec();
   return forced ? -1 : result;
 }
 
 struct CloseCase {
   const char* name;
-  std::function<void(AboutDialog&)> act;
+  std::function<void(AboutWindow&)> act;
   int result;
 };
 
-TEST(AboutBox, OkEnterEscapeAndTheCloseBoxCloseIt) {
+TEST_F(AboutBox, OkEnterEscapeAndTheCloseBoxCloseIt) {
   const std::vector<CloseCase> cases = {
-      {"OK", [](AboutDialog& box) { QTest::mouseClick(box.OkButton(), Qt::LeftButton); },
+      {"OK", [](AboutWindow& box) { QTest::mouseClick(box.OkButton(), Qt::LeftButton); },
        QDialog::Accepted},
-      {"Enter", [](AboutDialog& box) { QTest::keyClick(&box, Qt::Key_Return); }, QDialog::Accepted},
-      {"Escape", [](AboutDialog& box) { QTest::keyClick(&box, Qt::Key_Escape); },
+      {"Enter", [](AboutWindow& box) { QTest::keyClick(&box, Qt::Key_Return); }, QDialog::Accepted},
+      {"Escape", [](AboutWindow& box) { QTest::keyClick(&box, Qt::Key_Escape); },
        QDialog::Rejected},
-      {"close box", [](AboutDialog& box) { box.close(); }, QDialog::Rejected},
+      {"close box", [](AboutWindow& box) { box.close(); }, QDialog::Rejected},
   };
   for (const CloseCase& c : cases) {
-    EXPECT_EQ(RunAndAct(c.act), c.result) << c.name;
+    EXPECT_EQ(RunAndAct(Window(), c.act), c.result) << c.name;
   }
 }
 
@@ -203,7 +205,7 @@ class AboutWatch final : public QObject {
 
  private:
   void Poll() {
-    auto* box = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+    auto* box = qobject_cast<AboutWindow*>(QApplication::activeModalWidget());
     if (box == nullptr || !box->isVisible()) {
       m_current = nullptr;
       return;
@@ -227,7 +229,7 @@ class AboutWatch final : public QObject {
   QWidget* m_mainWindow;
   std::function<bool()> m_until;
   QTimer m_timer;
-  QPointer<AboutDialog> m_current;
+  QPointer<AboutWindow> m_current;
   QElapsedTimer m_opened;
 };
 
@@ -239,34 +241,34 @@ TEST_F(AboutFromWindowTest, WindowCommandsSixteenToThirtyOneOpenTheBox) {
                                                        {0, 0},  {15, 0}, {32, 0}, {0xF060, 0}};
   for (const auto& [id, opens] : cases) {
     SeenAbout seen;
-    AboutWatch watch(seen, m_dialog.get());
-    m_dialog->OnSysCommand(id);
+    AboutWatch watch(seen, &Window());
+    Dialog().OnSysCommand(id);
     EXPECT_EQ(seen.opened, opens) << id;
     if (opens != 0) {
-      EXPECT_EQ(seen.owner, m_dialog.get()) << id;
+      EXPECT_EQ(seen.owner, &Window()) << id;
       EXPECT_TRUE(seen.ownerBlocked) << id;
     }
   }
   // Nothing of the window changed.
-  EXPECT_FALSE(m_dialog->SaveButton()->isEnabled());
-  EXPECT_EQ(m_settings.mainSaves, 0);
+  EXPECT_FALSE(Get<QPushButton>(kIdSavePreset)->isEnabled());
 }
 
 TEST_F(AboutFromWindowTest, F1OpensTheBoxFromAnyControl) {
   SeenAbout seen;
-  AboutWatch watch(seen, m_dialog.get());
+  AboutWatch watch(seen, &Window());
   // The key works from whatever control has the focus. (A window manager gives the window
   // the activation back when a box closes; offscreen the test does.)
-  const std::vector<QWidget*> controls = {
-      m_dialog->TempoEdit(), m_dialog->PresetCombo()->lineEdit(), m_dialog->PlayButton()};
+  const std::vector<QWidget*> controls = {Get<QLineEdit>(kIdTempoEdit),
+                                          Get<QComboBox>(kIdPresetCombo)->lineEdit(),
+                                          Get<QPushButton>(kIdPlay)};
   for (QWidget* control : controls) {
-    m_dialog->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
     control->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(control, Qt::Key_F1);
   }
   EXPECT_EQ(seen.opened, 3);
-  EXPECT_FALSE(m_dialog->IsPlaying());
+  EXPECT_FALSE(Dialog().IsPlaying());
 }
 
 // Right-clicks at a point of the window and picks the first item of the menu that opens.
@@ -290,13 +292,12 @@ QString RightClickAndPickFirst(QWidget* widget, QPoint at) {
 
 TEST_F(AboutFromWindowTest, RightClickOnTheBackgroundOffersTheAboutItem) {
   SeenAbout seen;
-  AboutWatch watch(seen, m_dialog.get());
+  AboutWatch watch(seen, &Window());
   // The window's own background (left of the Voices heading), and a static text on it.
-  const QPoint background(2, m_dialog->Control(kIdVoicesHeading)->y());
-  EXPECT_EQ(RightClickAndPickFirst(m_dialog.get(), background),
-            QStringLiteral("&About Ticktavo..."));
+  const QPoint background(2, Window().Control(kIdVoicesHeading)->y());
+  EXPECT_EQ(RightClickAndPickFirst(&Window(), background), QStringLiteral("&About Ticktavo..."));
   EXPECT_EQ(seen.opened, 1);
-  EXPECT_EQ(RightClickAndPickFirst(m_dialog->Control(kIdTempoLabel), QPoint(2, 2)),
+  EXPECT_EQ(RightClickAndPickFirst(Window().Control(kIdTempoLabel), QPoint(2, 2)),
             QStringLiteral("&About Ticktavo..."));
   EXPECT_EQ(seen.opened, 2);
 }
@@ -304,20 +305,20 @@ TEST_F(AboutFromWindowTest, RightClickOnTheBackgroundOffersTheAboutItem) {
 TEST_F(AboutFromWindowTest, PlayingGoesOnWhileTheBoxIsOpen) {
   // At 1000 beats per minute a beat is 60 ms; while the box is open the timing thread's calls
   // to the window must still be served, or no further beat would be queued and sounded.
-  Type(m_dialog->TempoEdit(), QStringLiteral("\b\b\b1000"));
-  m_dialog->TempoEdit()->setText(QStringLiteral("1000"));
-  m_dialog->TogglePlay();
+  Type(Get<QLineEdit>(kIdTempoEdit), QStringLiteral("\b\b\b1000"));
+  Get<QLineEdit>(kIdTempoEdit)->setText(QStringLiteral("1000"));
+  Dialog().OnAcceleratorCommand(kIdPlay);
   ASSERT_TRUE(WaitForNotes(2));
   std::size_t atOpen = 0;
   SeenAbout seen;
-  AboutWatch watch(seen, m_dialog.get(), [&] { return m_midi.Sent().size() >= atOpen + 5; });
+  AboutWatch watch(seen, &Window(), [&] { return m_midi.Sent().size() >= atOpen + 5; });
   watch.countNotes = [&] { return m_midi.Sent().size(); };
   atOpen = m_midi.Sent().size();
-  m_dialog->OnSysCommand(16);
+  Dialog().OnSysCommand(16);
   EXPECT_EQ(seen.opened, 1);
   EXPECT_GE(seen.notesWhenClosed, atOpen + 5);
-  EXPECT_TRUE(m_dialog->IsPlaying());
-  m_dialog->TogglePlay();
+  EXPECT_TRUE(Dialog().IsPlaying());
+  Dialog().OnAcceleratorCommand(kIdPlay);
 }
 
 }  // namespace

@@ -31,9 +31,10 @@
 
 #include <gtest/gtest.h>
 
+#include "res/accessible_names.h"
 #include "res/dialog_template.h"
 #include "res/resource_ids.h"
-#include "ui/about_dialog.h"
+#include "ui/about_window.h"
 #include "ui/accessibility.h"
 #include "ui/blinker_static.h"
 #include "ui/up_down_ctrl.h"
@@ -108,7 +109,7 @@ std::string Text(QObject* object, QAccessible::Text text) {
 
 class AccessibilityTest : public DialogTest {
  protected:
-  QWidget* Control(int id) const { return m_dialog->Control(id); }
+  QWidget* Control(int id) const { return m_window->Control(id); }
 };
 
 // --- Every control: name, role, description ---
@@ -217,23 +218,23 @@ TEST_F(AccessibilityTest, EveryControlHasItsNameRoleAndDescription) {
     EXPECT_EQ(iface->role(), want.role);
     EXPECT_EQ(iface->text(QAccessible::Name).toStdString(), want.name);
     EXPECT_EQ(iface->text(QAccessible::Description).toStdString(), want.description);
-    EXPECT_EQ(iface->parent()->object(), m_dialog.get());
+    EXPECT_EQ(iface->parent()->object(), m_window.get());
   }
 }
 
 TEST_F(AccessibilityTest, TheWindowIsNamedByItsTitle) {
-  QAccessibleInterface* window = Interface(m_dialog.get());
+  QAccessibleInterface* window = Interface(m_window.get());
   EXPECT_EQ(window->role(), Role::Dialog);
   EXPECT_EQ(Name(window), "Ticktavo");
 }
 
 TEST_F(AccessibilityTest, NamesOfTheWindowsOwnTableMatchTheControls) {
-  EXPECT_EQ(MainWindowAccessibleName(kIdTempoEdit), QStringLiteral("Tempo"));
-  EXPECT_EQ(MainWindowAccessibleName(kIdVoiceBlinkSize[8]), QStringLiteral("Voice 9 blinker size"));
+  EXPECT_EQ(MainWindowAccessibleName(kIdTempoEdit), "Tempo");
+  EXPECT_EQ(MainWindowAccessibleName(kIdVoiceBlinkSize[8]), "Voice 9 blinker size");
   // Captioned controls are announced by their caption: no name of the table's own.
-  EXPECT_TRUE(MainWindowAccessibleName(kIdPlay).isEmpty());
-  EXPECT_TRUE(MainWindowAccessibleName(kIdStraight).isEmpty());
-  EXPECT_TRUE(MainWindowAccessibleName(0).isEmpty());
+  EXPECT_TRUE(MainWindowAccessibleName(kIdPlay).empty());
+  EXPECT_TRUE(MainWindowAccessibleName(kIdStraight).empty());
+  EXPECT_TRUE(MainWindowAccessibleName(0).empty());
 }
 
 // Walks everything a screen reader can reach from root, down to list items, and returns a
@@ -261,7 +262,7 @@ std::vector<std::string> UnnamedParts(QObject* root, int* visited) {
 // Nothing a screen reader can reach in the window, down to the list items, is left unnamed.
 TEST_F(AccessibilityTest, NothingInTheWindowIsUnnamed) {
   int visited = 0;
-  const std::vector<std::string> unnamed = UnnamedParts(m_dialog.get(), &visited);
+  const std::vector<std::string> unnamed = UnnamedParts(m_window.get(), &visited);
   // 65 controls, 2 arrows and an edit field inside controls, 10 lists of 47 or 0 items.
   EXPECT_GE(visited, 1 + 65 + 2 + 1 + 10 + 9 * 47);
   EXPECT_TRUE(unnamed.empty()) << ::testing::PrintToString(unnamed);
@@ -270,7 +271,7 @@ TEST_F(AccessibilityTest, NothingInTheWindowIsUnnamed) {
 // The About box as a screen reader finds it: the box by its title, the icon by the program's
 // name, the texts by what they say, nothing unnamed.
 TEST_F(AccessibilityTest, NothingInTheAboutBoxIsUnnamed) {
-  AboutDialog about(m_dialog.get());
+  AboutWindow about(*m_window, m_window.get());
   int visited = 0;
   const std::vector<std::string> unnamed = UnnamedParts(&about, &visited);
   EXPECT_GE(visited, 1 + 6);  // the box, its icon, three texts, the link and OK
@@ -282,13 +283,13 @@ TEST_F(AccessibilityTest, NothingInTheAboutBoxIsUnnamed) {
   EXPECT_EQ(Text(about.VersionStatic(), QAccessible::Name), "Ticktavo version 1.4");
   EXPECT_EQ(Text(about.OkButton(), QAccessible::Name), "OK");
   EXPECT_EQ(Text(about.LinkStatic(), QAccessible::Name),
-            AboutDialog::ProductPageUrl().toString().toStdString());
+            AboutWindow::ProductPageUrl().toString().toStdString());
 }
 
 // --- Parts Qt builds inside controls ---
 
 TEST_F(AccessibilityTest, PartsInsideControlsAreNamed) {
-  QComboBox* presets = m_dialog->PresetCombo();
+  QComboBox* presets = Get<QComboBox>(kIdPresetCombo);
   QAccessibleInterface* presetIface = Interface(presets);
   ASSERT_EQ(presetIface->childCount(), 2);  // its list and its name field
   EXPECT_EQ(Name(presetIface->child(0)), "Preset list");
@@ -298,13 +299,13 @@ TEST_F(AccessibilityTest, PartsInsideControlsAreNamed) {
             "Choose a preset from the list or type a name to save a new one");
 
   for (int voice = 0; voice < kVoiceCount; ++voice) {
-    QAccessibleInterface* combo = Interface(m_dialog->InstrumentCombo(voice));
+    QAccessibleInterface* combo = Interface(Get<QComboBox>(kIdVoiceInstrument[voice]));
     ASSERT_EQ(combo->childCount(), 1) << voice;
     EXPECT_EQ(Name(combo->child(0)), "Voice " + std::to_string(voice + 1) + " instrument list");
     EXPECT_EQ(combo->indexOfChild(combo->child(0)), 0);
   }
 
-  QAccessibleInterface* upDown = Interface(m_dialog->BeatsUpDown());
+  QAccessibleInterface* upDown = Interface(Get<UpDownCtrl>(kIdBeatsUpDown));
   ASSERT_EQ(upDown->childCount(), 2);
   std::vector<std::string> arrows = {Name(upDown->child(0)), Name(upDown->child(1))};
   EXPECT_EQ(arrows,
@@ -314,7 +315,7 @@ TEST_F(AccessibilityTest, PartsInsideControlsAreNamed) {
 
 // The combo boxes' own actions survive the new interface: a screen reader opens the list.
 TEST_F(AccessibilityTest, ComboBoxListOpensByItsAction) {
-  QComboBox* combo = m_dialog->InstrumentCombo(0);
+  QComboBox* combo = Get<QComboBox>(kIdVoiceInstrument[0]);
   QAccessibleActionInterface* actions = Interface(combo)->actionInterface();
   ASSERT_NE(actions, nullptr);
   EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
@@ -335,13 +336,14 @@ bool HasRelation(QObject* from, QAccessible::Relation relation, QObject* to) {
 
 TEST_F(AccessibilityTest, LabelsAreTiedToTheControlsBesideThem) {
   QWidget* tempoLabel = Control(kIdTempoLabel);
-  EXPECT_TRUE(HasRelation(m_dialog->TempoSlider(), QAccessible::Label, tempoLabel));
-  EXPECT_TRUE(HasRelation(tempoLabel, QAccessible::Labelled, m_dialog->TempoSlider()));
+  EXPECT_TRUE(HasRelation(Get<QSlider>(kIdTempoSlider), QAccessible::Label, tempoLabel));
+  EXPECT_TRUE(HasRelation(tempoLabel, QAccessible::Labelled, Get<QSlider>(kIdTempoSlider)));
   for (int voice = 0; voice < kVoiceCount; ++voice) {
     SCOPED_TRACE(voice);
-    QWidget* label = m_dialog->VoiceLabel(voice);
-    EXPECT_TRUE(HasRelation(m_dialog->InstrumentCombo(voice), QAccessible::Label, label));
-    EXPECT_TRUE(HasRelation(label, QAccessible::Labelled, m_dialog->InstrumentCombo(voice)));
+    QWidget* label = Get<QLabel>(kIdVoiceLabel[voice]);
+    EXPECT_TRUE(HasRelation(Get<QComboBox>(kIdVoiceInstrument[voice]), QAccessible::Label, label));
+    EXPECT_TRUE(
+        HasRelation(label, QAccessible::Labelled, Get<QComboBox>(kIdVoiceInstrument[voice])));
   }
 }
 
@@ -396,16 +398,16 @@ TEST_F(AccessibilityTest, ValuesSetByAScreenReaderActLikeTheUsersMoves) {
   auto set = [this](QWidget* slider, double value) {
     Interface(slider)->valueInterface()->setCurrentValue(value);
   };
-  set(m_dialog->VolumeSlider(1), 64);
-  EXPECT_EQ(m_dialog->Voices().m_volume[1], 64);
-  EXPECT_EQ(m_dialog->VolumeSlider(1)->value(), 64);
-  EXPECT_TRUE(m_dialog->SaveButton()->isEnabled());
+  set(Get<QSlider>(kIdVoiceVolume[1]), 64);
+  EXPECT_EQ(Dialog().Voices().m_volume[1], 64);
+  EXPECT_EQ(Get<QSlider>(kIdVoiceVolume[1])->value(), 64);
+  EXPECT_TRUE(Get<QPushButton>(kIdSavePreset)->isEnabled());
 
-  set(m_dialog->BlinkSizeSlider(2), 0);
-  EXPECT_EQ(m_dialog->Voices().m_blinkSize[2], 0);
-  EXPECT_EQ(m_dialog->VoiceBlinker(2)->Frame(), 0);
-  set(m_dialog->BlinkSizeSlider(2), 20);  // kept to the slider's range
-  EXPECT_EQ(m_dialog->Voices().m_blinkSize[2], 8);
+  set(Get<QSlider>(kIdVoiceBlinkSize[2]), 0);
+  EXPECT_EQ(Dialog().Voices().m_blinkSize[2], 0);
+  EXPECT_EQ(Get<BlinkerStatic>(kIdVoiceBlinker[2])->Frame(), 0);
+  set(Get<QSlider>(kIdVoiceBlinkSize[2]), 20);  // kept to the slider's range
+  EXPECT_EQ(Dialog().Voices().m_blinkSize[2], 8);
 
   struct TempoCase {
     double set;
@@ -415,24 +417,24 @@ TEST_F(AccessibilityTest, ValuesSetByAScreenReaderActLikeTheUsersMoves) {
   for (const TempoCase& tempo : {TempoCase{120, 120, 7954}, TempoCase{60, 60, 7555},
                                  TempoCase{5000, 1000, 10140}, TempoCase{-3, 4, 7044}}) {
     SCOPED_TRACE(tempo.set);
-    set(m_dialog->TempoSlider(), tempo.set);
-    EXPECT_EQ(m_dialog->Bpm(), tempo.bpm);
-    EXPECT_EQ(m_dialog->TempoEdit()->text(), QString::number(tempo.bpm));
-    EXPECT_EQ(m_dialog->TempoSlider()->value(), tempo.position);
-    EXPECT_EQ(Text(m_dialog->TempoSlider(), QAccessible::Value), std::to_string(tempo.bpm));
+    set(Get<QSlider>(kIdTempoSlider), tempo.set);
+    EXPECT_EQ(Dialog().Bpm(), tempo.bpm);
+    EXPECT_EQ(Get<QLineEdit>(kIdTempoEdit)->text(), QString::number(tempo.bpm));
+    EXPECT_EQ(Get<QSlider>(kIdTempoSlider)->value(), tempo.position);
+    EXPECT_EQ(Text(Get<QSlider>(kIdTempoSlider), QAccessible::Value), std::to_string(tempo.bpm));
   }
 
   // A value that is no number at all (it comes over the bus from another program) changes
   // nothing; it once turned into the lowest tempo.
-  m_dialog->TempoEdit()->setText(QStringLiteral("120"));
-  m_dialog->SetVoiceVolume(0, 100);
+  Get<QLineEdit>(kIdTempoEdit)->setText(QStringLiteral("120"));
+  Dialog().SetVoiceVolume(0, 100);
   for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(),
                      -std::numeric_limits<double>::infinity()}) {
     SCOPED_TRACE(bad);
-    set(m_dialog->TempoSlider(), bad);
-    set(m_dialog->VolumeSlider(0), bad);
-    EXPECT_EQ(m_dialog->Bpm(), 120);
-    EXPECT_EQ(m_dialog->Voices().m_volume[0], 100);
+    set(Get<QSlider>(kIdTempoSlider), bad);
+    set(Get<QSlider>(kIdVoiceVolume[0]), bad);
+    EXPECT_EQ(Dialog().Bpm(), 120);
+    EXPECT_EQ(Dialog().Voices().m_volume[0], 100);
   }
 }
 
@@ -440,7 +442,7 @@ TEST_F(AccessibilityTest, ValuesSetByAScreenReaderActLikeTheUsersMoves) {
 
 TEST_F(AccessibilityTest, PlayButtonNameAndDescriptionFollowItsCaption) {
   ScreenReader reader;
-  QPushButton* play = m_dialog->PlayButton();
+  QPushButton* play = Get<QPushButton>(kIdPlay);
   struct Step {
     const char* name;
     const char* description;
@@ -455,12 +457,12 @@ TEST_F(AccessibilityTest, PlayButtonNameAndDescriptionFollowItsCaption) {
     EXPECT_EQ(reader.Count(play, QAccessible::NameChanged), 1) << step.name;
     EXPECT_EQ(reader.Count(play, QAccessible::DescriptionChanged), 1) << step.name;
   }
-  EXPECT_FALSE(m_dialog->IsPlaying());
+  EXPECT_FALSE(Dialog().IsPlaying());
 }
 
 TEST_F(AccessibilityTest, MainBlinkerAnnouncesEachNewFrame) {
   ScreenReader reader;
-  BlinkerStatic* blinker = m_dialog->MainBlinker();
+  BlinkerStatic* blinker = Get<BlinkerStatic>(kIdMainBlinker);
   blinker->SetFrame(5);
   blinker->SetFrame(5);  // the same frame: nothing changes, nothing is said
   blinker->FadeStep();
@@ -478,8 +480,8 @@ TEST_F(AccessibilityTest, MainBlinkerAnnouncesEachNewFrame) {
 // screen reader hears the beat's frame (blinker size 8 of voice 1) from that thread only.
 TEST_F(AccessibilityTest, PlayingSendsTheBeatToTheScreenReaderFromTheWindowsThread) {
   ScreenReader reader;
-  BlinkerStatic* blinker = m_dialog->MainBlinker();
-  m_dialog->TogglePlay();
+  BlinkerStatic* blinker = Get<BlinkerStatic>(kIdMainBlinker);
+  Dialog().OnAcceleratorCommand(kIdPlay);
   const auto sawBeat = [&] {
     for (const SeenEvent& event : reader.Events()) {
       if (event.object == blinker && event.type == QAccessible::ValueChanged &&
@@ -490,7 +492,7 @@ TEST_F(AccessibilityTest, PlayingSendsTheBeatToTheScreenReaderFromTheWindowsThre
     return false;
   };
   ASSERT_TRUE(QTest::qWaitFor(sawBeat, 10000));
-  m_dialog->TogglePlay();
+  Dialog().OnAcceleratorCommand(kIdPlay);
   for (const SeenEvent& event : reader.Events()) {
     EXPECT_EQ(event.thread, std::this_thread::get_id());
   }
@@ -501,8 +503,8 @@ TEST_F(AccessibilityTest, PlayingSendsTheBeatToTheScreenReaderFromTheWindowsThre
 
 TEST_F(AccessibilityTest, MessageBoxIsAnnouncedWithItsCaptionAndText) {
   ScreenReader reader;
-  QTest::keyClick(m_dialog->PlayButton(), Qt::Key_C, Qt::AltModifier);
-  m_dialog->CustomMeasureEdit()->setText(QStringLiteral("12)"));
+  QTest::keyClick(Get<QPushButton>(kIdPlay), Qt::Key_C, Qt::AltModifier);
+  Get<QLineEdit>(kIdCustomMeasure)->setText(QStringLiteral("12)"));
 
   struct Seen {
     bool seen = false;
@@ -535,7 +537,7 @@ TEST_F(AccessibilityTest, MessageBoxIsAnnouncedWithItsCaptionAndText) {
     box->button(QMessageBox::Ok)->click();
   });
   timer->start();
-  m_dialog->TogglePlay();
+  Dialog().OnAcceleratorCommand(kIdPlay);
 
   const std::string text =
       "Make sure you don't have any mismatched parentheses in your measure definition";
@@ -589,9 +591,9 @@ TEST_F(TabTest, TabReachesEveryControlInTheTemplatesOrder) {
 
   // With Simple Measure chosen the style group is entered at that button, and the arrow keys
   // move between the three, choosing as they go.
-  QTest::keyClick(m_dialog->StraightRadio(), Qt::Key_Down);
-  EXPECT_TRUE(m_dialog->SimpleMeasureRadio()->hasFocus());
-  EXPECT_TRUE(m_dialog->SimpleMeasureRadio()->isChecked());
+  QTest::keyClick(Get<QRadioButton>(kIdStraight), Qt::Key_Down);
+  EXPECT_TRUE(Get<QRadioButton>(kIdSimpleMeasure)->hasFocus());
+  EXPECT_TRUE(Get<QRadioButton>(kIdSimpleMeasure)->isChecked());
   std::vector<int> simple = expected;
   simple.front() = kIdSimpleMeasure;
   EXPECT_EQ(WalkTab(kIdSimpleMeasure), simple);

@@ -11,6 +11,9 @@
 
 #include "res/dialog_template.h"
 #include "res/resource_ids.h"
+#include "store/settings_values.h"
+#include "store/stored_settings.h"
+#include "ui/measure_edit.h"
 #include "ui/up_down_ctrl.h"
 #include "ui_test_support.h"
 
@@ -20,150 +23,152 @@ namespace {
 using KeyboardTest = DialogTest;
 
 TEST_F(KeyboardTest, EnterInThePresetNameTogglesPlayAndSavesNothing) {
-  QComboBox* presets = m_dialog->PresetCombo();
+  QComboBox* presets = Get<QComboBox>(kIdPresetCombo);
   presets->setFocus();
   QTest::keyClicks(presets->lineEdit(), QStringLiteral("Waltz"));
-  EXPECT_TRUE(m_dialog->SaveButton()->isEnabled());
-  EXPECT_TRUE(m_dialog->SaveButton()->isDefault());  // the default look while typing a name
+  EXPECT_TRUE(Get<QPushButton>(kIdSavePreset)->isEnabled());
+  EXPECT_TRUE(
+      Get<QPushButton>(kIdSavePreset)->isDefault());  // the default look while typing a name
 
   QTest::keyClick(presets->lineEdit(), Qt::Key_Return);
-  EXPECT_TRUE(m_dialog->IsPlaying());
-  EXPECT_EQ(m_dialog->PlayButton()->text(), QStringLiteral("Sto&p"));
+  EXPECT_TRUE(Dialog().IsPlaying());
+  EXPECT_EQ(Get<QPushButton>(kIdPlay)->text(), QStringLiteral("Sto&p"));
   QTest::keyClick(presets->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_FALSE(m_dialog->IsPlaying());
-  EXPECT_EQ(m_dialog->PlayButton()->text(), QStringLiteral("&Play"));
+  EXPECT_FALSE(Dialog().IsPlaying());
+  EXPECT_EQ(Get<QPushButton>(kIdPlay)->text(), QStringLiteral("&Play"));
 
-  EXPECT_EQ(m_settings.presetSaves, 0);
-  EXPECT_EQ(presets->count(), 0);  // nothing inserted into the list either
+  EXPECT_EQ(presets->count(), 0);  // nothing saved and inserted into the list
   EXPECT_EQ(presets->currentText(), QStringLiteral("Waltz"));
 }
 
 TEST_F(KeyboardTest, SaveIsEnabledExactlyWhileANameIsTyped) {
-  QComboBox* presets = m_dialog->PresetCombo();
+  QComboBox* presets = Get<QComboBox>(kIdPresetCombo);
   presets->setFocus();
   QTest::keyClicks(presets->lineEdit(), QStringLiteral("A"));
-  EXPECT_TRUE(m_dialog->SaveButton()->isEnabled());
+  EXPECT_TRUE(Get<QPushButton>(kIdSavePreset)->isEnabled());
   QTest::keyClick(presets->lineEdit(), Qt::Key_Backspace);
-  EXPECT_FALSE(m_dialog->SaveButton()->isEnabled());
+  EXPECT_FALSE(Get<QPushButton>(kIdSavePreset)->isEnabled());
   // A changed setting takes the default look away again.
   QTest::keyClick(presets->lineEdit(), Qt::Key_C, Qt::AltModifier);
-  EXPECT_FALSE(m_dialog->SaveButton()->isDefault());
+  EXPECT_FALSE(Get<QPushButton>(kIdSavePreset)->isDefault());
 }
 
 TEST_F(KeyboardTest, EnterTogglesPlayFromEveryControl) {
   const DialogTemplate& dialogTemplate = MainDialogTemplate();
   int tried = 0;
   for (const ControlTemplate& control : dialogTemplate.controls) {
-    QWidget* widget = m_dialog->Control(control.id);
+    QWidget* widget = Window().Control(control.id);
     if (widget->focusPolicy() == Qt::NoFocus) continue;
     widget->setEnabled(true);  // fields of the other styles are disabled at first
     widget->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), widget) << control.id;
     QTest::keyClick(widget, Qt::Key_Return);
-    EXPECT_TRUE(m_dialog->IsPlaying()) << control.id;
+    EXPECT_TRUE(Dialog().IsPlaying()) << control.id;
     QTest::keyClick(widget, Qt::Key_Return);
-    EXPECT_FALSE(m_dialog->IsPlaying()) << control.id;
+    EXPECT_FALSE(Dialog().IsPlaying()) << control.id;
     ++tried;
   }
   // 3 radio buttons, 3 fields, Play, 9 instrument lists, 19 sliders, the preset list, Save,
   // Delete and Blink.
   EXPECT_EQ(tried, 39);
-  EXPECT_EQ(m_settings.presetSaves, 0);
+  EXPECT_EQ(Get<QComboBox>(kIdPresetCombo)->count(), 0);
 }
 
 TEST_F(KeyboardTest, AltPPlaysOnceDespiteTheMnemonic) {
   // "&Play" also makes Alt+P a mnemonic; if both acted, the two toggles would cancel out.
-  QTest::keyClick(m_dialog->TempoEdit(), Qt::Key_P, Qt::AltModifier);
-  EXPECT_TRUE(m_dialog->IsPlaying());
+  QTest::keyClick(Get<QLineEdit>(kIdTempoEdit), Qt::Key_P, Qt::AltModifier);
+  EXPECT_TRUE(Dialog().IsPlaying());
   EXPECT_TRUE(WaitForNotes(2));
-  QTest::keyClick(m_dialog->TempoEdit(), Qt::Key_P, Qt::AltModifier);
-  EXPECT_FALSE(m_dialog->IsPlaying());
+  QTest::keyClick(Get<QLineEdit>(kIdTempoEdit), Qt::Key_P, Qt::AltModifier);
+  EXPECT_FALSE(Dialog().IsPlaying());
 }
 
 TEST_F(KeyboardTest, ShiftOrCtrlWithTheLetterIsNoAccelerator) {
-  QTest::keyClick(m_dialog->PlayButton(), Qt::Key_P, Qt::AltModifier | Qt::ShiftModifier);
-  QTest::keyClick(m_dialog->PlayButton(), Qt::Key_P, Qt::AltModifier | Qt::ControlModifier);
-  QTest::keyClick(m_dialog->PlayButton(), Qt::Key_Return, Qt::ShiftModifier);
-  EXPECT_FALSE(m_dialog->IsPlaying());
+  QTest::keyClick(Get<QPushButton>(kIdPlay), Qt::Key_P, Qt::AltModifier | Qt::ShiftModifier);
+  QTest::keyClick(Get<QPushButton>(kIdPlay), Qt::Key_P, Qt::AltModifier | Qt::ControlModifier);
+  QTest::keyClick(Get<QPushButton>(kIdPlay), Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_FALSE(Dialog().IsPlaying());
 }
 
 TEST_F(KeyboardTest, StyleKeysSelectTheirButtonAndApplyTheStyle) {
-  QWidget* focus = m_dialog->TempoEdit();
+  QWidget* focus = Get<QLineEdit>(kIdTempoEdit);
   focus->setFocus();
 
   QTest::keyClick(focus, Qt::Key_M, Qt::AltModifier);
-  EXPECT_TRUE(m_dialog->SimpleMeasureRadio()->isChecked());
-  EXPECT_EQ(m_dialog->Style(), MetronomeStyle::SimpleMeasure);
-  EXPECT_TRUE(m_dialog->BeatsEdit()->isEnabled());
-  EXPECT_TRUE(m_dialog->BeatsUpDown()->isEnabled());
-  EXPECT_FALSE(m_dialog->CustomMeasureEdit()->isEnabled());
+  EXPECT_TRUE(Get<QRadioButton>(kIdSimpleMeasure)->isChecked());
+  EXPECT_EQ(Dialog().CurrentStyle(), MetronomeStyle::SimpleMeasure);
+  EXPECT_TRUE(Get<QLineEdit>(kIdBeatsEdit)->isEnabled());
+  EXPECT_TRUE(Get<UpDownCtrl>(kIdBeatsUpDown)->isEnabled());
+  EXPECT_FALSE(Get<MeasureEdit>(kIdCustomMeasure)->isEnabled());
 
   QTest::keyClick(focus, Qt::Key_C, Qt::AltModifier);
-  EXPECT_TRUE(m_dialog->CustomRadio()->isChecked());
-  EXPECT_EQ(m_dialog->Style(), MetronomeStyle::Custom);
-  EXPECT_FALSE(m_dialog->BeatsEdit()->isEnabled());
-  EXPECT_TRUE(m_dialog->CustomMeasureEdit()->isEnabled());
+  EXPECT_TRUE(Get<QRadioButton>(kIdCustom)->isChecked());
+  EXPECT_EQ(Dialog().CurrentStyle(), MetronomeStyle::Custom);
+  EXPECT_FALSE(Get<QLineEdit>(kIdBeatsEdit)->isEnabled());
+  EXPECT_TRUE(Get<MeasureEdit>(kIdCustomMeasure)->isEnabled());
 
   QTest::keyClick(focus, Qt::Key_S, Qt::AltModifier);
-  EXPECT_TRUE(m_dialog->StraightRadio()->isChecked());
-  EXPECT_FALSE(m_dialog->CustomRadio()->isChecked());
-  EXPECT_EQ(m_dialog->Style(), MetronomeStyle::Straight);
-  EXPECT_FALSE(m_dialog->CustomMeasureEdit()->isEnabled());
+  EXPECT_TRUE(Get<QRadioButton>(kIdStraight)->isChecked());
+  EXPECT_FALSE(Get<QRadioButton>(kIdCustom)->isChecked());
+  EXPECT_EQ(Dialog().CurrentStyle(), MetronomeStyle::Straight);
+  EXPECT_FALSE(Get<MeasureEdit>(kIdCustomMeasure)->isEnabled());
   EXPECT_EQ(QApplication::focusWidget(), focus);  // keys do not move the focus
 }
 
 TEST_F(KeyboardTest, AltBTogglesBlinkingInTheBoxAndTheEngine) {
-  ASSERT_TRUE(m_dialog->BlinkCheck()->isChecked());
-  QTest::keyClick(m_dialog->PlayButton(), Qt::Key_B, Qt::AltModifier);
-  EXPECT_FALSE(m_dialog->BlinkCheck()->isChecked());
-  EXPECT_FALSE(m_dialog->Blinking());
-  EXPECT_FALSE(m_dialog->Player().BlinkingEnabled());
-  QTest::keyClick(m_dialog->PlayButton(), Qt::Key_B, Qt::AltModifier);
-  EXPECT_TRUE(m_dialog->Player().BlinkingEnabled());
+  ASSERT_TRUE(Get<QCheckBox>(kIdBlink)->isChecked());
+  QTest::keyClick(Get<QPushButton>(kIdPlay), Qt::Key_B, Qt::AltModifier);
+  EXPECT_FALSE(Get<QCheckBox>(kIdBlink)->isChecked());
+  EXPECT_FALSE(Dialog().Blinking());
+  EXPECT_FALSE(Dialog().Player().BlinkingEnabled());
+  QTest::keyClick(Get<QPushButton>(kIdPlay), Qt::Key_B, Qt::AltModifier);
+  EXPECT_TRUE(Dialog().Player().BlinkingEnabled());
 }
 
 TEST_F(KeyboardTest, EscapeChangesNothing) {
-  m_dialog->TempoEdit()->setFocus();
-  QTest::keyClick(m_dialog->TempoEdit(), Qt::Key_Escape);
-  QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
-  EXPECT_TRUE(m_dialog->isVisible());
-  EXPECT_FALSE(m_dialog->IsWindowGone());
-  EXPECT_EQ(m_settings.mainSaves, 0);
-  EXPECT_EQ(m_dialog->TempoEdit()->text(), QStringLiteral("200"));
+  Get<QLineEdit>(kIdTempoEdit)->setFocus();
+  QTest::keyClick(Get<QLineEdit>(kIdTempoEdit), Qt::Key_Escape);
+  QTest::keyClick(&Window(), Qt::Key_Escape);
+  EXPECT_TRUE(Window().isVisible());
+  EXPECT_FALSE(Dialog().IsWindowGone());
+  EXPECT_EQ(Get<QLineEdit>(kIdTempoEdit)->text(), QStringLiteral("200"));
 }
 
-TEST_F(KeyboardTest, AltXClosesAndSavesLikeTheCloseBox) {
-  QTest::keyClick(m_dialog->StraightRadio(), Qt::Key_X, Qt::AltModifier);
-  EXPECT_FALSE(m_dialog->isVisible());
-  EXPECT_TRUE(m_dialog->IsWindowGone());
-  EXPECT_EQ(m_settings.mainSaves, 1);
-}
+TEST_F(KeyboardTest, AltXAndTheCloseBoxCloseAndSave) {
+  QTest::keyClick(Get<QRadioButton>(kIdStraight), Qt::Key_X, Qt::AltModifier);
+  EXPECT_FALSE(Window().isVisible());
+  EXPECT_TRUE(Dialog().IsWindowGone());
+  Registry::Key key = 0;
+  ASSERT_EQ(m_registry.OpenKey(Registry::kCurrentUser, SettingsKey, RegAccess::kRead, &key),
+            RegResult::kSuccess);
+  EXPECT_EQ(ReadDword(m_registry, key, kBpMinuteValue, 0), 200);
+  m_registry.CloseKey(key);
 
-TEST_F(KeyboardTest, CloseBoxSavesOnce) {
-  EXPECT_TRUE(m_dialog->close());
-  EXPECT_TRUE(m_dialog->IsWindowGone());
-  EXPECT_EQ(m_settings.mainSaves, 1);
+  TearDown();
+  SetUp();
+  EXPECT_TRUE(Window().close());
+  EXPECT_TRUE(Dialog().IsWindowGone());
 }
 
 TEST_F(KeyboardTest, UpDownWritesPlainDigitsWithinItsRange) {
-  QTest::keyClick(m_dialog->TempoEdit(), Qt::Key_M, Qt::AltModifier);
-  QLineEdit* beats = m_dialog->BeatsEdit();
+  QTest::keyClick(Get<QLineEdit>(kIdTempoEdit), Qt::Key_M, Qt::AltModifier);
+  QLineEdit* beats = Get<QLineEdit>(kIdBeatsEdit);
   beats->setText(QStringLiteral("999"));
   beats->setFocus();
   QTest::keyClick(beats, Qt::Key_Up);
   EXPECT_EQ(beats->text(), QStringLiteral("1000"));
   QTest::keyClick(beats, Qt::Key_Up);
   EXPECT_EQ(beats->text(), QStringLiteral("1000"));
-  EXPECT_EQ(m_dialog->GetSequencer().GetMeasure().BeatsPerMeasure(), 1000);
+  EXPECT_EQ(Dialog().GetSequencer().GetMeasure().BeatsPerMeasure(), 1000);
   beats->setText(QStringLiteral("2"));
-  m_dialog->BeatsUpDown()->Step(-1);
-  m_dialog->BeatsUpDown()->Step(-1);
+  Get<UpDownCtrl>(kIdBeatsUpDown)->Step(-1);
+  Get<UpDownCtrl>(kIdBeatsUpDown)->Step(-1);
   EXPECT_EQ(beats->text(), QStringLiteral("1"));
 }
 
 TEST_F(KeyboardTest, MeasureFieldTakesOnlyMeasureCharacters) {
-  QTest::keyClick(m_dialog->TempoEdit(), Qt::Key_C, Qt::AltModifier);
-  QLineEdit* measure = m_dialog->CustomMeasureEdit();
+  QTest::keyClick(Get<QLineEdit>(kIdTempoEdit), Qt::Key_C, Qt::AltModifier);
+  QLineEdit* measure = Get<MeasureEdit>(kIdCustomMeasure);
   measure->clear();
   measure->setFocus();
   QTest::keyClicks(measure, QStringLiteral("1a(2 3)x-0"));
@@ -176,8 +181,8 @@ TEST_F(KeyboardTest, MeasureFieldTakesOnlyMeasureCharacters) {
 // full-width digit from an Asian input method): they are typed all the same and are filtered
 // the same way. Only what the method commits counts; its preview is not text yet.
 TEST_F(KeyboardTest, MeasureFieldFiltersWhatAnInputMethodCommits) {
-  QTest::keyClick(m_dialog->TempoEdit(), Qt::Key_C, Qt::AltModifier);
-  MeasureEdit* measure = m_dialog->CustomMeasureEdit();
+  QTest::keyClick(Get<QLineEdit>(kIdTempoEdit), Qt::Key_C, Qt::AltModifier);
+  MeasureEdit* measure = Get<MeasureEdit>(kIdCustomMeasure);
   measure->clear();
   measure->setFocus();
   struct Commit {

@@ -1,57 +1,62 @@
 #pragma once
 
 #include <memory>
-#include <string>
-#include <vector>
 
+#include <QMessageBox>
 #include <QString>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include "engine/clock.h"
+#include "res/resource_ids.h"
+#include "store/memory_registry.h"
 #include "support/recording_midi_out.h"
-#include "ui/measure_edit.h"
-#include "ui/metronome_dialog.h"
-#include "ui/settings_seam.h"
+#include "ui/metronome_window.h"
 
 class QWidget;
 
 namespace ticktavo::testing {
 
-// Stands in for the settings layer: records what the window asks of it and, on loading the
-// current settings, puts the window in the state of a first start, the way the settings
-// layer does (tempo 200, 4 beats, Straight, default voices, blinking on, Delete enabled and
-// Save disabled), and then captures the window's folding layout as the settings layer does.
-class FakeSettings final : public SettingsSeam {
- public:
-  void LoadSettings(MetronomeDialog& dialog, const char* presetName) override;
-  bool SaveSettings(MetronomeDialog& dialog, const char* presetName) override;
-  void OnSavePreset(MetronomeDialog& /*dialog*/) override { ++presetSaves; }
-
-  int loads = 0;
-  int mainSaves = 0;    // SaveSettings(nullptr)
-  int presetSaves = 0;  // SaveSettings(name) or the Save command
-};
-
-// What a modal box showed, and the button that answered it.
+// A message box as the user saw it.
 struct SeenBox {
   bool seen = false;
   QString title;
   QString text;
   QWidget* parent = nullptr;
-  bool critical = false;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
 };
 
-// Answers the next message box that opens with its OK (or Yes) button, recording it. The
-// watch runs from the event loop, so start it before the call that shows the box.
-void AnswerNextBox(SeenBox& seen);
+// While it lives, answers the first modal message box that opens with `answer`, recording
+// it. The watch runs from the event loop (the box's own loop included), so create it before
+// the call that may show a box; a test that expects none checks Seen().seen afterwards.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok);
+  const SeenBox& Seen() const { return m_seen; }
 
-// The real window on the real engine, with the recording device and the real clock.
+ private:
+  void Poll();
+
+  QMessageBox::StandardButton m_answer;
+  SeenBox m_seen;
+  QTimer m_timer;
+};
+
+// The real window over settings in memory (a first start), the real engine on the recording
+// device and the real clock, shown and active.
 class DialogTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
+  MetronomeWindow& Window() { return *m_window; }
+  MetronomeDialog& Dialog() { return m_window->Dialog(); }
+  template <class T>
+  T* Get(int id) const {
+    return m_window->Get<T>(id);
+  }
   // Waits (running the event loop, which the timing thread's calls need) until at least
   // count note-on messages were sent.
   bool WaitForNotes(std::size_t count);
@@ -60,8 +65,8 @@ class DialogTest : public ::testing::Test {
 
   MonotonicClock m_clock;
   RecordingMidiOut m_midi;
-  FakeSettings m_settings;
-  std::unique_ptr<MetronomeDialog> m_dialog;
+  MemoryRegistry m_registry;
+  std::unique_ptr<MetronomeWindow> m_window;
 };
 
 }  // namespace ticktavo::testing

@@ -1,13 +1,9 @@
 #pragma once
 
 #include <array>
-#include <functional>
 
-#include <QObject>
-#include <QPointer>
-#include <QRect>
-
-class QWidget;
+#include "dialog/geometry.h"
+#include "dialog/window_host.h"
 
 namespace ticktavo {
 
@@ -15,10 +11,8 @@ namespace ticktavo {
 // 180 pixels up to the height it was created with. The tempo and preset controls at the bottom
 // stay at their distance from the bottom edge, and the voice rows are hidden one by one from
 // voice 9 upwards; with no voice row left the column headings go, then the help text about the
-// Custom option. Growing the window back shows them again.
-//
-// The arithmetic lives in SizingLayout (plain numbers, no window needed); WindowSizer applies
-// it to the real widgets.
+// Custom option. Growing the window back shows them again. This is the arithmetic; the dialog
+// applies it to the controls.
 
 // The controls that stay attached to the bottom edge, in the order their places are recorded:
 // the Presets frame, Save, Delete, the preset combo, the tempo slider, the Tempo label and the
@@ -39,16 +33,6 @@ struct FoldState {
   bool operator==(const FoldState&) const = default;
 };
 
-// Size limits of the window in outer pixels (frame included).
-struct SizeLimits {
-  int minWidth = 0;
-  int minHeight = 0;
-  int maxWidth = 0;
-  int maxHeight = 0;
-  int maximizedWidth = 0;
-  int maximizedHeight = 0;
-};
-
 // The geometry recorded from the window as created from its template, and what follows from it.
 // All lengths are pixels; "outer" sizes include the window frame.
 struct SizingLayout {
@@ -63,20 +47,18 @@ struct SizingLayout {
   std::array<int, kAnchorCount> m_anchorHeight{};
   bool m_layoutReady = false;
   // Frame thickness (outer minus client size) the outer sizes above were measured with.
-  int m_frameWidth = 0;
-  int m_frameHeight = 0;
+  Size m_frame;
 
-  // Records the layout. clientSize is the client area's size, frame the outer minus client
-  // size; anchors are the anchored controls' rectangles in client coordinates, in the order of
-  // kAnchoredControlIds; firstRowTop and secondRowTop the tops of voice 1's and voice 2's volume
-  // sliders.
-  void Capture(QSize clientSize, QSize frame, const std::array<QRect, kAnchorCount>& anchors,
+  // Records the layout. anchors are the anchored controls' places in client coordinates, in
+  // the order of kAnchoredControlIds; firstRowTop and secondRowTop the tops of voice 1's and
+  // voice 2's volume sliders.
+  void Capture(Size client, Size frame, const std::array<Rect, kAnchorCount>& anchors,
                int firstRowTop, int secondRowTop);
 
   // The window manager may add or change the frame after the layout was captured (an X11 frame
   // is only known once the window is mapped). The captured outer sizes follow, so the window
   // keeps its client area and the thresholds stay where they were.
-  void FrameChanged(QSize frame);
+  void FrameChanged(Size frame);
 
   // The limits once the layout is captured: fixed width, height from 180 (never more than the
   // full height) to the full height.
@@ -86,71 +68,17 @@ struct SizingLayout {
   FoldState FoldAt(int outerHeight) const;
 
   // Where anchored control k goes in a client area this tall.
-  QRect AnchorPlace(int k, int clientHeight) const;
+  Rect AnchorPlace(int k, int clientHeight) const;
 
   // The bottom band to repaint after a size change to clientHeight: reserve pixels high, reaching
   // further up by the growth since the previous size change (previousClientHeight, which is
   // updated). Spans the given client width.
-  QRect RepaintBand(int clientWidth, int clientHeight, int& previousClientHeight) const;
+  Rect RepaintBand(int clientWidth, int clientHeight, int& previousClientHeight) const;
 };
 
 // Number of voice rows hidden at an outer height: the k-th row from the bottom goes once the
 // window is k × pitch − pitch / 2 − 5 pixels shorter than its full height. Signed; a window
 // taller than its full height gives 0 or less.
 int HiddenRows(int rowPitch, int fullHeight, int outerHeight);
-
-// Applies SizingLayout to the main window: once CaptureLayout has run it limits the window's
-// size and, on every resize, shows and hides the rows and moves the anchored controls. Before
-// that it does nothing and the window sizes freely. Window's thread only.
-class WindowSizer final : public QObject {
-  Q_OBJECT
-
- public:
-  // The widgets of the window that fold: voice rows (number label, instrument combo, volume
-  // slider, blinker-size slider, voice blinker), the header row (Volume heading, Voices heading,
-  // Blink check box), the help pair (help text, its frame) and the anchored controls.
-  struct Controls {
-    std::array<std::array<QWidget*, 5>, kFoldingRows> rows{};
-    std::array<QWidget*, 3> header{};
-    std::array<QWidget*, 2> help{};
-    std::array<QWidget*, kAnchorCount> anchors{};
-  };
-
-  WindowSizer(QWidget& window, const Controls& controls);
-  ~WindowSizer() override;
-
-  // Records the window's layout as it is now (the size created from its template) and from
-  // then on folds the window with its height.
-  void CaptureLayout();
-  // Sets the window's size limits from the captured layout; nothing before CaptureLayout.
-  void OnGetMinMaxInfo();
-  // Arranges the window for its current height; nothing before CaptureLayout.
-  void OnSize();
-
-  const SizingLayout& Layout() const { return m_layout; }
-  // The band repainted by the last OnSize, in client coordinates.
-  QRect LastRepaintBand() const { return m_lastBand; }
-  // The client height the last size change reported, shared by the whole program.
-  static int PreviousClientHeight() { return s_prevClientHeight; }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  QSize FrameSize() const;
-  // Follows a frame that appeared or changed since the capture.
-  void CheckFrame();
-  int OuterHeight() const;
-
-  QPointer<QWidget> m_window;
-  Controls m_controls;
-  SizingLayout m_layout;
-  QRect m_lastBand;
-
-  static int s_prevClientHeight;
-};
-
-// The main window's folding controls, looked up by their identifiers.
-WindowSizer::Controls FoldingControlsById(const std::function<QWidget*(int id)>& controlById);
 
 }  // namespace ticktavo

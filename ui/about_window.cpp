@@ -1,9 +1,8 @@
-#include "ui/about_dialog.h"
+#include "ui/about_window.h"
 
 #include <vector>
 
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -17,7 +16,6 @@
 #include "res/string_table.h"
 #include "res/user_guide.h"
 #include "ui/accessibility.h"
-#include "ui/dialog_builder.h"
 
 namespace ticktavo {
 
@@ -26,9 +24,7 @@ namespace {
 QIcon AppIcon() {
   LoadIconResources();
   QIcon icon;
-  for (std::string_view path : kAppIconPaths) {
-    icon.addFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
-  }
+  for (std::string_view path : kAppIconPaths) icon.addFile(FromUtf8(path));
   return icon;
 }
 
@@ -36,72 +32,50 @@ QIcon AppIcon() {
 
 // --- The About box ---
 
-AboutDialog::AboutDialog(QWidget* owner)
-    : QDialog(owner), m_versionText(QStringLiteral("Ticktavo version 1.4")) {
+AboutWindow::AboutWindow(WindowHost& host, QWidget* owner)
+    : QDialog(owner), m_about(m_controls, host, ProductPageUrl().toString().toStdString()) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setWindowModality(owner != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
-  m_url = ProductPageUrl();
 
   // The link shows the address it opens, which is only known now; the box is laid out around
   // it (the dialog unit widens if the address would not fit its line).
   const DialogTemplate& base = AboutDialogTemplate();
   std::vector<ControlTemplate> controls(base.controls.begin(), base.controls.end());
-  const QByteArray address = m_url.toString().toUtf8();
+  const QByteArray address = ProductPageUrl().toString().toUtf8();
   controls.at(static_cast<std::size_t>(kAboutLinkIndex)).caption = address.constData();
   DialogTemplate withAddress = base;
   withAddress.controls = controls;
-
   setWindowTitle(QString::fromUtf8(base.caption));
-  const BuiltDialog built = BuildDialog(withAddress, *this, DialogUnitsFor(withAddress, font()));
-  const std::vector<QWidget*>& ordered = built.InTemplateOrder();
-  m_iconStatic = qobject_cast<QLabel*>(ordered.at(kAboutIconIndex));
-  m_versionStatic = qobject_cast<QLabel*>(ordered.at(kAboutVersionIndex));
-  m_authorStatic = qobject_cast<QLabel*>(ordered.at(kAboutAuthorIndex));
-  m_okButton = qobject_cast<QPushButton*>(ordered.at(kAboutOkIndex));
-  m_linkStatic = qobject_cast<QLabel*>(ordered.at(kAboutLinkIndex));
+  m_controls.Attach(BuildDialog(withAddress, *this, DialogUnitsFor(withAddress, font())));
 
   // The box's one push button is its default: Enter presses it, as a click does.
-  m_okButton->setAutoDefault(true);
-  m_okButton->setDefault(true);
-  connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
-  m_linkStatic->installEventFilter(this);
+  OkButton()->setAutoDefault(true);
+  OkButton()->setDefault(true);
+  connect(OkButton(), &QPushButton::clicked, this, &QDialog::accept);
+  LinkStatic()->installEventFilter(this);
+  // Only the link's text is blue; its background stays the box's.
+  QPalette palette = LinkStatic()->palette();
+  palette.setColor(QPalette::WindowText, QColor::fromRgb(kLinkColor));
+  LinkStatic()->setPalette(palette);
   setFixedSize(size());  // a modal frame: no sizing border
   setWindowIcon(AppIcon());
-  OnInitDialog();
+  m_about.OnInitDialog();
+  MakeAboutBoxAccessible(*this);
 }
 
-AboutDialog::~AboutDialog() = default;
+AboutWindow::~AboutWindow() = default;
 
-QUrl AboutDialog::ProductPageUrl() {
+QUrl AboutWindow::ProductPageUrl() {
   return QUrl::fromLocalFile(UserGuidePath());
 }
 
-void AboutDialog::OnInitDialog() {
-  m_versionStatic->setText(m_versionText);
-  OnCtlColor();
-  MakeAboutBoxAccessible(*this);
-  m_okButton->setFocus(Qt::OtherFocusReason);
-}
-
-void AboutDialog::OnCtlColor() {
-  // Only the link's text changes colour; its background stays the box's.
-  QPalette palette = m_linkStatic->palette();
-  palette.setColor(QPalette::WindowText, QColor::fromRgb(kLinkColor));
-  m_linkStatic->setPalette(palette);
-}
-
-void AboutDialog::OnLinkClicked() {
-  // Whether a browser could be started is not reported; the box stays open either way.
-  (void)QDesktopServices::openUrl(m_url);
-}
-
-bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_linkStatic && event->type() == QEvent::MouseButtonRelease) {
+bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == LinkStatic() && event->type() == QEvent::MouseButtonRelease) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton &&
-        m_linkStatic->rect().contains(mouse->position().toPoint())) {
-      OnLinkClicked();
+        LinkStatic()->rect().contains(mouse->position().toPoint())) {
+      m_about.OnCommand(kIdAboutLink);
       return true;
     }
   }
@@ -115,9 +89,9 @@ WindowMenu::WindowMenu(QWidget& window, CommandHandler handler)
   if (const char* text = LoadResourceString(kIdStringAbout)) m_aboutText = QString::fromUtf8(text);
   if (m_aboutText.isEmpty()) return;  // no item, and no other way to the box either
   window.installEventFilter(this);
-  m_helpKey = new QShortcut(QKeySequence(Qt::Key_F1), &window);
-  m_helpKey->setContext(Qt::WindowShortcut);
-  connect(m_helpKey, &QShortcut::activated, this,
+  auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), &window);
+  helpKey->setContext(Qt::WindowShortcut);
+  connect(helpKey, &QShortcut::activated, this,
           [this] { m_handler(static_cast<unsigned>(kIdAboutCommand)); });
 }
 

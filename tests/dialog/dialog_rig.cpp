@@ -1,0 +1,255 @@
+#include "dialog_rig.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "dialog/dialog_units.h"
+#include "res/resource_ids.h"
+#include "store/stored_settings.h"
+
+namespace ticktavo::testing {
+
+namespace {
+
+// The classic 8-point dialog font's base units: 6 × 13 pixels.
+constexpr DialogUnits kUnits{6, 13};
+
+std::string KeyPath(std::string_view preset) {
+  return preset.empty() ? PresetKeyPath(std::nullopt) : PresetKeyPath(preset);
+}
+
+}  // namespace
+
+// --- FakeControls ---
+
+FakeControls::FakeControls(const DialogTemplate& dialogTemplate) {
+  for (const ControlTemplate& t : dialogTemplate.controls) {
+    Control& control = m_controls[t.id];
+    control.kind = t.kind;
+    control.text = t.caption;
+    control.enabled = (t.style & kStyleDisabled) == 0;
+    const bool combo =
+        t.kind == ControlKind::kComboDropDown || t.kind == ControlKind::kComboDropList;
+    control.place = kUnits.ToPixels(t.x, t.y, t.cx, combo ? 13 : t.cy);  // combos closed
+  }
+}
+
+FakeControls::Control& FakeControls::At(int id) {
+  auto it = m_controls.find(id);
+  if (it == m_controls.end()) {
+    ADD_FAILURE() << "no control " << id;
+    return m_controls[0];
+  }
+  return it->second;
+}
+
+const FakeControls::Control& FakeControls::At(int id) const {
+  return const_cast<FakeControls*>(this)->At(id);
+}
+
+void FakeControls::SetRange(int id, int minimum, int maximum) {
+  Control& control = At(id);
+  control.minimum = minimum;
+  control.maximum = maximum;
+  control.position = std::clamp(control.position, minimum, maximum);
+}
+
+void FakeControls::SetPosition(int id, int position) {
+  Control& control = At(id);
+  control.position = std::clamp(position, control.minimum, control.maximum);
+}
+
+void FakeControls::InsertItem(int id, int position, std::string_view text) {
+  auto& items = At(id).items;
+  const auto at = position < 0 || position > static_cast<int>(items.size())
+                      ? items.end()
+                      : items.begin() + position;
+  items.insert(at, std::string(text));
+}
+
+void FakeControls::RemoveItem(int id, int position) {
+  Control& control = At(id);
+  if (position < 0 || position >= static_cast<int>(control.items.size())) return;
+  control.items.erase(control.items.begin() + position);
+  if (control.selection == position) control.selection = -1;
+  if (control.selection > position) --control.selection;
+}
+
+std::string FakeControls::ItemText(int id, int position) const {
+  const auto& items = At(id).items;
+  return position >= 0 && position < static_cast<int>(items.size())
+             ? items[static_cast<std::size_t>(position)]
+             : std::string();
+}
+
+void FakeControls::SetSelection(int id, int position) {
+  Control& control = At(id);
+  const bool listed = position >= 0 && position < static_cast<int>(control.items.size());
+  control.selection = listed ? position : -1;
+  control.text = listed ? control.items[static_cast<std::size_t>(position)] : std::string();
+}
+
+void FakeControls::SetVisible(int id, bool visible) {
+  Control& control = At(id);
+  if (control.visible && !visible) hidden.push_back(id);
+  control.visible = visible;
+}
+
+// --- FakeHost ---
+
+MessageResult FakeHost::ShowMessageBox(std::string_view caption, std::string_view text,
+                                       MessageIcon icon, MessageButtons buttons) {
+  const bool owned = shown && (m_dialog == nullptr || !m_dialog->IsWindowGone());
+  boxes.push_back({std::string(caption), std::string(text), icon, buttons, owned});
+  if (buttons == MessageButtons::kOk) return MessageResult::kOk;
+  if (answers.empty()) return MessageResult::kNo;
+  const MessageResult answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+Size FakeHost::ClientSize() const {
+  return Size{place.right - place.left - frame.width, place.bottom - place.top - frame.height};
+}
+
+void FakeHost::ResizeClient(int width, int height) {
+  int outerWidth = width + frame.width;
+  int outerHeight = height + frame.height;
+  if (limits) {
+    outerWidth = std::clamp(outerWidth, limits->minWidth, limits->maxWidth);
+    outerHeight = std::clamp(outerHeight, limits->minHeight, limits->maxHeight);
+  }
+  if (outerWidth == place.right - place.left && outerHeight == place.bottom - place.top) return;
+  place.right = place.left + outerWidth;
+  place.bottom = place.top + outerHeight;
+  if (m_dialog != nullptr) m_dialog->OnSize();
+}
+
+void FakeHost::MoveWindow(WindowRect rect) {
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  place = WindowRect{rect.left, rect.top, rect.left + place.right - place.left,
+                     rect.top + place.bottom - place.top};
+  ResizeClient(width - frame.width, height - frame.height);
+}
+
+void FakeHost::SetSizeLimits(const SizeLimits& value) {
+  limits = value;
+  const Size client = ClientSize();
+  ResizeClient(client.width, client.height);
+}
+
+void FakeHost::CloseWindow() {
+  ++closeRequests;
+  if (m_dialog != nullptr) m_dialog->OnClose();
+}
+
+// --- ClockGate ---
+
+ClockGate::ClockGate(FakeClock& clock, std::int64_t tick) {
+  clock.At(tick, [this] {
+    std::unique_lock lock(m_mutex);
+    m_held = true;
+    m_changed.notify_all();
+    m_changed.wait(lock, [this] { return m_released; });
+  });
+}
+
+bool ClockGate::WaitUntilHeld() {
+  std::unique_lock lock(m_mutex);
+  return m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_held; });
+}
+
+void ClockGate::Release() {
+  std::lock_guard lock(m_mutex);
+  m_released = true;
+  m_changed.notify_all();
+}
+
+// --- DialogTest ---
+
+void DialogTest::TearDown() {
+  m_dialog.reset();
+}
+
+void DialogTest::Build() {
+  m_dialog = std::make_unique<MetronomeDialog>(m_controls, m_host, *m_registry, m_clock, m_midi,
+                                               TimingPriority::kNormal);
+  m_host.Attach(m_dialog.get());
+}
+
+void DialogTest::Open() {
+  Build();
+  m_dialog->OnInitDialog();
+  m_host.shown = true;
+}
+
+void DialogTest::Type(int id, std::string_view text) {
+  m_controls.SetText(id, text);
+  m_dialog->OnCommand(id,
+                      id == kIdPresetCombo ? Notification::kEditChange : Notification::kChanged);
+}
+
+void DialogTest::LeaveField(int id) {
+  m_dialog->OnCommand(id, Notification::kKillFocus);
+}
+
+void DialogTest::Click(int id) {
+  FakeControls::Control& control = At(id);
+  if (control.kind == ControlKind::kCheckBox) control.checked = !control.checked;
+  if (control.kind == ControlKind::kRadioButton) {
+    for (int radio : {kIdStraight, kIdSimpleMeasure, kIdCustom}) At(radio).checked = radio == id;
+  }
+  m_dialog->OnCommand(id, Notification::kClicked);
+}
+
+void DialogTest::Choose(int id, int position) {
+  m_controls.SetSelection(id, position);
+  m_dialog->OnCommand(id, Notification::kSelChange);
+}
+
+void DialogTest::Slide(int id, int position, bool dragging) {
+  m_controls.SetPosition(id, position);
+  m_dialog->OnHScroll(id, dragging);
+}
+
+bool DialogTest::PlayUntilNotes(std::size_t count) {
+  if (!m_midi.WaitForSent(count, std::chrono::seconds(10))) return false;
+  m_dialog->OnWake();
+  return true;
+}
+
+void DialogTest::StoreDwords(std::string_view preset,
+                             std::vector<std::pair<std::string, int>> values) {
+  Registry::Key key = 0;
+  ASSERT_EQ(
+      m_registry->CreateKey(Registry::kCurrentUser, KeyPath(preset), RegAccess::kReadWrite, &key),
+      RegResult::kSuccess);
+  for (const auto& [name, value] : values) {
+    EXPECT_EQ(WriteDword(*m_registry, key, name, value), RegResult::kSuccess) << name;
+  }
+  m_registry->CloseKey(key);
+}
+
+int DialogTest::StoredDword(std::string_view preset, std::string_view name, int fallback) {
+  Registry::Key key = 0;
+  if (m_registry->OpenKey(Registry::kCurrentUser, KeyPath(preset), RegAccess::kRead, &key) !=
+      RegResult::kSuccess) {
+    return fallback;
+  }
+  const int value = ReadDword(*m_registry, key, name, fallback);
+  m_registry->CloseKey(key);
+  return value;
+}
+
+bool DialogTest::PresetExists(std::string_view preset) {
+  Registry::Key key = 0;
+  if (m_registry->OpenKey(Registry::kCurrentUser, KeyPath(preset), RegAccess::kRead, &key) !=
+      RegResult::kSuccess) {
+    return false;
+  }
+  m_registry->CloseKey(key);
+  return true;
+}
+
+}  // namespace ticktavo::testing
