@@ -37,7 +37,7 @@ bool SetFifo(pid_t tid, int priority) {
 
 template <typename T>
 bool ReadProperty(sd_bus* bus, const char* name, char type, T* value) {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL, without the C compound literal
   const int r = sd_bus_get_property_trivial(bus, kRtkitService, kRtkitPath, kRtkitInterface, name,
                                             &error, type, value);
   sd_bus_error_free(&error);
@@ -46,7 +46,7 @@ bool ReadProperty(sd_bus* bus, const char* name, char type, T* value) {
 
 bool Call(sd_bus* bus, const char* method, const char* signature, std::uint64_t tid,
           std::int32_t value) {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL, without the C compound literal
   const int r =
       signature[1] == 'u'
           ? sd_bus_call_method(bus, kRtkitService, kRtkitPath, kRtkitInterface, method, &error,
