@@ -79,22 +79,13 @@ class PlayerRig {
 
   bool WaitHeld() { return player->WaitUntilHeld(kPatience); }
 
-  std::vector<std::int64_t> SendTicks() const {
-    std::vector<std::int64_t> ticks;
-    for (const auto& call : midi.Sent()) ticks.push_back(call.time);
-    return ticks;
-  }
+  std::vector<std::int64_t> SendTicks() const { return midi.SendTimes(); }
   std::vector<std::int64_t> GridTicks() const {
     std::vector<std::int64_t> ticks;
     for (const auto& call : midi.Sent()) ticks.push_back(call.gridTime);
     return ticks;
   }
-  std::vector<int> SentNotes() const {
-    std::vector<int> notes;
-    for (const auto& call : midi.Sent())
-      notes.push_back(static_cast<int>((call.message >> 8) & 0x7f));
-    return notes;
-  }
+  std::vector<int> SentNotes() const { return midi.SentNotes(); }
   std::vector<std::int64_t> TicksOf(RecordingOwner::Kind kind) const {
     std::vector<std::int64_t> ticks;
     for (const auto& call : owner.CallsOf(kind)) ticks.push_back(call.time);

@@ -81,17 +81,8 @@ class SequencerPlayerTest : public ::testing::Test {
     ASSERT_TRUE(player.WaitUntilHeld(kWaitLimit));
   }
 
-  Ticks SendTicks() const {
-    Ticks ticks;
-    for (const auto& call : midi.Sent()) ticks.push_back(call.time);
-    return ticks;
-  }
-  std::vector<int> SentNotes() const {
-    std::vector<int> notes;
-    for (const auto& call : midi.Sent())
-      notes.push_back(static_cast<int>((call.message >> 8) & 0x7f));
-    return notes;
-  }
+  Ticks SendTicks() const { return midi.SendTimes(); }
+  std::vector<int> SentNotes() const { return midi.SentNotes(); }
 
   FakeClock clock{1'000'000};
   RecordingMidiOut midi;

@@ -132,4 +132,16 @@ void RecordingMidiOut::Clear() {
   m_calls.clear();
 }
 
+std::vector<std::int64_t> RecordingMidiOut::SendTimes() const {
+  std::vector<std::int64_t> times;
+  for (const Call& call : Sent()) times.push_back(call.time);
+  return times;
+}
+
+std::vector<int> RecordingMidiOut::SentNotes() const {
+  std::vector<int> notes;
+  for (const Call& call : Sent()) notes.push_back(static_cast<int>((call.message >> 8) & 0x7f));
+  return notes;
+}
+
 }  // namespace ticktavo::testing

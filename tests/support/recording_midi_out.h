@@ -51,6 +51,9 @@ class RecordingMidiOut final : public MidiOut {
   // The ShortMsg calls only, failed ones included.
   std::vector<Call> Sent() const;
   std::vector<std::uint32_t> Messages() const;
+  // The time stamp and the note of each ShortMsg call, in order.
+  std::vector<std::int64_t> SendTimes() const;
+  std::vector<int> SentNotes() const;
   int Count(Op op) const;
   // Waits until at least count ShortMsg calls have been made, or timeout passes.
   bool WaitForSent(std::size_t count, std::chrono::milliseconds timeout) const;
