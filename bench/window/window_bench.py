@@ -172,7 +172,7 @@ def main():
 
     display = ":%d" % (90 + os.getpid() % 100)
     xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                             "-ac"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                             "-ac", "-noreset"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         time.sleep(1.0)
         who = f"as {args.user}" if args.user else "as " + pwd.getpwuid(os.getuid()).pw_name
