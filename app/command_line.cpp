@@ -25,6 +25,27 @@ std::optional<int> ReadNumber(std::string_view text, int low, int high) {
   return value;
 }
 
+// Text from the command line or the settings file as it can stand in a one-line message:
+// control characters (a newline in a file name, say) written as escapes.
+std::string OneLine(std::string_view text) {
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      shown += escape;
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 std::string Seconds(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", seconds);
@@ -64,7 +85,7 @@ std::optional<CommandLine> ParseCommandLine(std::span<const std::string> args, s
     }
     if (arg != "--export" && arg != "--measures" && arg != "--rate" && arg != "--bits" &&
         arg != "--preset") {
-      *error = "unknown option '" + args[i] + "' (see ticktavo --help)";
+      *error = "unknown option '" + OneLine(args[i]) + "' (see ticktavo --help)";
       return std::nullopt;
     }
     std::string_view value;
@@ -88,20 +109,20 @@ std::optional<CommandLine> ParseCommandLine(std::span<const std::string> args, s
       line.preset = std::string(value);
     } else if (arg == "--measures") {
       if (!(number = ReadNumber(value, kMinExportMeasures, kMaxExportMeasures))) {
-        *error = "--measures takes a number of measures from 1 to 9999, not '" +
-                 std::string(value) + "'";
+        *error =
+            "--measures takes a number of measures from 1 to 9999, not '" + OneLine(value) + "'";
         return std::nullopt;
       }
       line.measures = *number;
     } else if (arg == "--rate") {
       if (!(number = ReadNumber(value, 44100, 48000)) || !IsExportRate(*number)) {
-        *error = "--rate takes 44100 or 48000, not '" + std::string(value) + "'";
+        *error = "--rate takes 44100 or 48000, not '" + OneLine(value) + "'";
         return std::nullopt;
       }
       line.rate = *number;
     } else {
       if (!(number = ReadNumber(value, 16, 24)) || (*number != 16 && *number != 24)) {
-        *error = "--bits takes 16 or 24, not '" + std::string(value) + "'";
+        *error = "--bits takes 16 or 24, not '" + OneLine(value) + "'";
         return std::nullopt;
       }
       line.bits = *number;
@@ -112,7 +133,7 @@ std::optional<CommandLine> ParseCommandLine(std::span<const std::string> args, s
     return std::nullopt;
   }
   if (exporting && !FormatForFile(line.exportFile, line.bits)) {
-    *error = "cannot tell the format of " + line.exportFile.string() +
+    *error = "cannot tell the format of " + OneLine(line.exportFile.string()) +
              ": the name must end in .wav or .flac";
     return std::nullopt;
   }
@@ -131,7 +152,7 @@ int RunCommandLine(std::span<const std::string> args, std::ostream& out, std::os
     return kExitOk;
   }
   const auto fail = [&](const std::string& text) {
-    err << "ticktavo: " << text << '\n';
+    err << "ticktavo: " << OneLine(text) << '\n';
     return kExitFailed;
   };
   const std::optional<Settings> settings =

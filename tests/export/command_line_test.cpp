@@ -162,6 +162,11 @@ TEST(ParseCommandLine, RefusesBadOptionsInOneLine) {
       {{"--export", "a.mp3"},
        "cannot tell the format of a.mp3: the name must end in .wav or .flac"},
       {{"--export="}, "--export needs a file name"},
+      // What the user typed is echoed with its control characters escaped: still one line.
+      {{"--export", "a.wav", "--lo\nud\x01"},
+       "unknown option '--lo\\nud\\x01' (see ticktavo --help)"},
+      {{"--export", "a\n.mp3"},
+       "cannot tell the format of a\\n.mp3: the name must end in .wav or .flac"},
   };
   for (const auto& [args, message] : cases) {
     std::string error;
@@ -256,6 +261,10 @@ TEST_F(RunCommandLineTest, ErrorsAreOneLineAndLeaveNoFile) {
        "",
        kExitFailed,
        "there is no preset named \"Fast\""},
+      {{"--export", file, "--preset", "Fa\nst"},
+       "",
+       kExitFailed,
+       "there is no preset named \"Fa\\nst\""},
       {{"--export", file, "--preset", "slow"},
        "",
        kExitFailed,
