@@ -222,6 +222,19 @@ class Program:
     def keys_later(self, *keys):
         return subprocess.Popen(["xdotool", "key", "--clearmodifiers", *keys])
 
+    def real_time_threads(self):
+        """How many of the program's threads run under a real-time policy (FIFO or RR)."""
+        count = 0
+        for task in Path(f"/proc/{self.pid}/task").iterdir():
+            try:
+                fields = (task / "stat").read_text().rsplit(")", 1)[1].split()
+            except (OSError, IndexError):
+                continue
+            # After the name: state is field 3, policy field 41 (1 FIFO, 2 RR).
+            if len(fields) > 38 and fields[38] in ("1", "2"):
+                count += 1
+        return count
+
     def rss_kib(self):
         for line in Path(f"/proc/{self.pid}/status").read_text().splitlines():
             if line.startswith("VmRSS:"):
@@ -289,6 +302,7 @@ def hour(soak, seconds):
     program.keys("Return")
     time.sleep(min(5.0, seconds / 4))
     rss_start = program.rss_kib()
+    real_time = program.real_time_threads()
     samples = [rss_start]
     loads = [float(Path("/proc/loadavg").read_text().split()[0])]
     end = time.monotonic() + seconds
@@ -325,7 +339,8 @@ def hour(soak, seconds):
           f"{sum(1 for x in late if x > 100_000_000)}; "
           f"RSS {rss_start} KiB at start, {rss_end} KiB at end "
           f"({(rss_end - rss_start) / 1024:+.2f} MiB; min {min(samples)}, max {max(samples)}); "
-          f"load average {sum(loads) / len(loads):.2f} (max {max(loads):.2f})")
+          f"load average {sum(loads) / len(loads):.2f} (max {max(loads):.2f}); "
+          f"{real_time} real-time threads (none: the timing thread was refused SCHED_FIFO)")
     faults = []
     # A beat missing from the log would leave every later one a period behind its place; a
     # late last beat alone (a busy machine) is not a missing one.
