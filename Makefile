@@ -22,12 +22,19 @@ deps-test:
 deps-bench:
 	@./scripts/install-deps run bench
 
-# A new build folder starts without the tests; `make build` and `make test` add them.
+# A new build folder starts without the tests; `make build` and `make test` add them. A folder
+# configured with other CMAKE_FLAGS (remembered in $(BUILD)/.cmake-flags) is configured again.
+FLAGS_FILE = $(BUILD)/.cmake-flags
 configure:
-	@test -f $(BUILD)/build.ninja || $(CONFIGURE) -DTICKTAVO_BUILD_TESTS=OFF
+	@if [ ! -f $(BUILD)/build.ninja ]; then \
+	  $(CONFIGURE) -DTICKTAVO_BUILD_TESTS=OFF && echo '$(CMAKE_FLAGS)' > $(FLAGS_FILE); \
+	elif [ "$$(cat $(FLAGS_FILE) 2>/dev/null)" != '$(CMAKE_FLAGS)' ]; then \
+	  $(CONFIGURE) && echo '$(CMAKE_FLAGS)' > $(FLAGS_FILE); \
+	fi
 
 build: deps-test
 	$(CONFIGURE) -DTICKTAVO_BUILD_TESTS=ON
+	@echo '$(CMAKE_FLAGS)' > $(FLAGS_FILE)
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: deps configure
