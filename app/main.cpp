@@ -2,8 +2,11 @@
 
 #include "app/command_line.h"
 #include "app/metronome_app.h"
+#include "engine/synth/synth_midi_out.h"
 
 int main(int argc, char* argv[]) {
+  // Before any thread exists: the sound libraries read the environment from their own threads.
+  ticktavo::PrepareSoundEnvironment();
   // Options (an export, the help) run without a window, so without a display.
   if (argc > 1) return ticktavo::RunCommandLine(argc, argv);
   QApplication application(argc, argv);

@@ -305,6 +305,7 @@ int Run(const Arguments& args) {
 }  // namespace ticktavo
 
 int main(int argc, char** argv) {
+  ticktavo::PrepareSoundEnvironment();
   ticktavo::Arguments args;
   if (!ticktavo::Parse(argc, argv, args)) {
     ticktavo::Usage();

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "engine/clock.h"
+
 namespace ticktavo {
 
 namespace {
@@ -18,12 +20,6 @@ constexpr std::size_t kFrameBytes = kChannels * sizeof(float);
 constexpr int kMaxBlockFrames = 8192;
 // How long to wait for the server to answer while connecting.
 constexpr pa_usec_t kConnectTimeoutUs = 3'000'000;
-
-long long MonotonicNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<long long>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 class PulseStream final : public PulseOutput {
  public:
@@ -83,9 +79,10 @@ class PulseStream final : public PulseOutput {
   // Waits, with the loop locked, until `ready` or `failed` says so or the time is up.
   template <typename Ready, typename Failed>
   bool WaitFor(Ready ready, Failed failed) {
-    const long long deadline = MonotonicNs() + static_cast<long long>(kConnectTimeoutUs) * 1000;
+    const long long deadline =
+        MonotonicNanoseconds() + static_cast<long long>(kConnectTimeoutUs) * 1000;
     while (!ready()) {
-      if (failed() || MonotonicNs() >= deadline) return false;
+      if (failed() || MonotonicNanoseconds() >= deadline) return false;
       // The state callbacks signal; the timer makes sure a server that never answers does not
       // hold us for ever.
       pa_time_event* timer = pa_context_rttime_new(
@@ -157,7 +154,7 @@ class PulseStream final : public PulseOutput {
   // The stream's thread, when the server wants `bytes` more.
   static void Write(pa_stream* stream, std::size_t bytes, void* data) {
     auto* self = static_cast<PulseStream*>(data);
-    const long long now = MonotonicNs();
+    const long long now = MonotonicNanoseconds();
     auto frames = static_cast<int>(bytes / kFrameBytes);
     while (frames > 0) {
       const int n = std::min(frames, kMaxBlockFrames);

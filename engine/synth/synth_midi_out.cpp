@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/clock.h"
 #include "engine/realtime.h"
 #include "engine/synth/fluid_setup.h"
 #include "engine/synth/frame_scheduler.h"
@@ -27,12 +28,6 @@
 namespace ticktavo {
 
 namespace {
-
-std::int64_t MonotonicNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 // Plays packed short messages on a FluidSynth synthesizer. Channel messages only: system
 // messages mean nothing to a synthesizer without MIDI input.
@@ -162,19 +157,19 @@ class SynthDevice final : public SynthMidiOut {
   // Timing thread. Exact-frame output: stamps the message with its arrival and queues it for the
   // audio callback, never locking, allocating or waiting.
   MidiResult ShortMsg(std::uint32_t message) override {
-    const std::int64_t now = MonotonicNs();
+    const std::int64_t now = MonotonicNanoseconds();
     return Send(message, now);
   }
 
   // Timing thread. The note is placed by the moment it belongs to, so a timing thread that woke
   // up late (by less than the latency) is not heard.
   MidiResult ShortMsgAt(std::uint32_t message, std::int64_t gridTime) override {
-    const std::int64_t now = MonotonicNs();
+    const std::int64_t now = MonotonicNanoseconds();
     return Send(message, gridTime <= now + kMaxLeadNs ? gridTime : now);
   }
 
   MidiResult Reset() override {
-    const std::int64_t now = MonotonicNs();
+    const std::int64_t now = MonotonicNanoseconds();
     if (!m_open.load(std::memory_order_acquire)) return kMidiError;
     Silence(now);
     Quiet();
@@ -187,7 +182,7 @@ class SynthDevice final : public SynthMidiOut {
   MidiResult Close() override {
     std::lock_guard lock(m_mutex);
     if (!m_open.exchange(false)) return kMidiError;
-    Silence(MonotonicNs());
+    Silence(MonotonicNanoseconds());
     Quiet();
     return kMidiOk;
   }
@@ -283,7 +278,7 @@ class SynthDevice final : public SynthMidiOut {
     auto* self = static_cast<SynthDevice*>(data);
     if (nout < 2 || len <= 0) return FLUID_OK;
     self->EnterAudioThread();
-    self->m_scheduler->Process(MonotonicNs(), len, out[0], out[1]);
+    self->m_scheduler->Process(MonotonicNanoseconds(), len, out[0], out[1]);
     return FLUID_OK;
   }
 
@@ -299,7 +294,7 @@ class SynthDevice final : public SynthMidiOut {
   void StartIdleControl() {
     m_idleEvent = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_idleEvent < 0) return;  // the stream then simply keeps running
-    m_idle.emplace(kIdleDelayNs, MonotonicNs());
+    m_idle.emplace(kIdleDelayNs, MonotonicNanoseconds());
     m_seenQuiets = m_quiets.load(std::memory_order_acquire);
     m_seenWakes = m_wakes.load(std::memory_order_relaxed);
     m_idleStop = false;
@@ -326,8 +321,8 @@ class SynthDevice final : public SynthMidiOut {
       }
       int timeoutMs = -1;
       if (deadline != std::numeric_limits<std::int64_t>::max()) {
-        timeoutMs = static_cast<int>(
-            std::clamp<std::int64_t>((deadline - MonotonicNs()) / 1'000'000 + 1, 0, 60'000));
+        timeoutMs = static_cast<int>(std::clamp<std::int64_t>(
+            (deadline - MonotonicNanoseconds()) / 1'000'000 + 1, 0, 60'000));
       }
       pollfd fd{m_idleEvent, POLLIN, 0};
       poll(&fd, 1, timeoutMs);
@@ -342,7 +337,7 @@ class SynthDevice final : public SynthMidiOut {
   // to the idle rule and pauses or resumes the stream as it says.
   void ApplyIdleEvents() {
     std::lock_guard lock(m_idleMutex);
-    const std::int64_t now = MonotonicNs();
+    const std::int64_t now = MonotonicNanoseconds();
     StreamIdle::Action action = StreamIdle::Action::kNone;
     // A stop first, then whatever came after it: a Play's Prepare or its first note.
     const std::uint64_t quiets = m_quiets.load(std::memory_order_acquire);
@@ -378,10 +373,6 @@ class SynthDevice final : public SynthMidiOut {
   }
 
   MidiResult StartStream() {
-    // FluidSynth's JACK client would otherwise start a JACK server of its own when none runs
-    // (on a machine without a sound server, probing the drivers in turn would leave a jackd
-    // behind). A user who wants JACK runs it; the variable is left alone if the user set it.
-    setenv("JACK_NO_START_SERVER", "1", 0);
     const MidiResult result = StartStream(kSynthSampleRate, m_options.drivers);
     if (result != kMidiOk || m_outputRate <= 0 || m_outputRate == kSynthSampleRate) {
       return result;
@@ -519,6 +510,10 @@ class SynthDevice final : public SynthMidiOut {
 
 std::unique_ptr<SynthMidiOut> CreateSynthDevice(const SynthOptions& options) {
   return std::make_unique<SynthDevice>(options);
+}
+
+void PrepareSoundEnvironment() {
+  setenv("JACK_NO_START_SERVER", "1", 0);
 }
 
 std::unique_ptr<MidiOut> CreateSynthMidiOut(const std::string& soundfont) {

@@ -71,4 +71,11 @@ std::unique_ptr<SynthMidiOut> CreateSynthDevice(const SynthOptions& options);
 // TICKTAVO_SOUNDFONT, then the system's default GM soundfont.
 std::unique_ptr<MidiOut> CreateSynthMidiOut(const std::string& soundfont = {});
 
+// Sets what the sound libraries read from the environment, unless the user set it: FluidSynth's
+// JACK client would otherwise start a JACK server of its own when none runs (on a machine
+// without a sound server, probing the drivers in turn would leave a jackd behind). Changing the
+// environment is safe only while no other thread may read it, so the program calls this first
+// thing in main().
+void PrepareSoundEnvironment();
+
 }  // namespace ticktavo
