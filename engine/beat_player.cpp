@@ -10,9 +10,6 @@ namespace ticktavo {
 
 namespace {
 
-constexpr int kMinBpm = 4;
-constexpr int kMaxBpm = 1000;
-
 // Nodes kept for reuse: two beats queued, one refilled after the head was sounded, one spare.
 constexpr int kSpareNodes = 4;
 

@@ -4,6 +4,10 @@
 
 namespace ticktavo {
 
+// The tempos the metronome plays, in beats per minute.
+inline constexpr int kMinBpm = 4;
+inline constexpr int kMaxBpm = 1000;
+
 // Where the notes of queued beats go: the player's queue, or a test's recorder.
 class BeatBuilder {
  public:

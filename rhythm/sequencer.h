@@ -19,9 +19,6 @@ inline constexpr std::string_view kStopCaption = "Sto&p";
 inline constexpr std::string_view kStartToolTip = "Start the metronome (Enter)";
 inline constexpr std::string_view kStopToolTip = "Stop the metronome (Enter)";
 
-inline constexpr int kMinBpm = 4;
-inline constexpr int kMaxBpm = 1000;
-
 // The window as the transport sees it. MetronomeDialog implements it; tests record it.
 // Every call comes from the window's thread, from inside a Sequencer call.
 class TransportView {
