@@ -296,52 +296,43 @@ std::unique_ptr<SqliteRegistry> SqliteRegistry::Open(const std::filesystem::path
     }
   }
 
-  Opened opened = TryOpen(file, options.busyTimeoutMs);
-  if (opened.verdict == Verdict::kDamaged) {
-    std::optional<std::filesystem::path> kept = SetAside(file, options.now());
-    if (!kept) {
-      errors << "ticktavo: the settings file " << file.string() << " is damaged (" << opened.reason
-             << ") and cannot be moved aside; settings will not be loaded or saved\n";
-      return std::unique_ptr<SqliteRegistry>(new SqliteRegistry(nullptr));
+  const auto unusable = [] { return std::unique_ptr<SqliteRegistry>(new SqliteRegistry(nullptr)); };
+  // A damaged file (SQLite says so, or its tables are not ours) is moved aside, once, and a
+  // fresh one made in its place.
+  for (bool fresh = false;; fresh = true) {
+    const Opened opened = TryOpen(file, options.busyTimeoutMs);
+    if (opened.verdict == Verdict::kUnusable) {
+      errors << "ticktavo: cannot use the settings file " << file.string() << " (" << opened.reason
+             << "); settings will not be loaded or saved\n";
+      return unusable();
     }
-    errors << "ticktavo: the settings file " << file.string() << " is damaged (" << opened.reason
-           << "); it was kept as " << kept->string() << " and the defaults are used\n";
-    opened = TryOpen(file, options.busyTimeoutMs);
-    if (opened.verdict != Verdict::kUsable) {
-      return std::unique_ptr<SqliteRegistry>(new SqliteRegistry(nullptr));
-    }
-  } else if (opened.verdict == Verdict::kUnusable) {
-    errors << "ticktavo: cannot use the settings file " << file.string() << " (" << opened.reason
-           << "); settings will not be loaded or saved\n";
-    return std::unique_ptr<SqliteRegistry>(new SqliteRegistry(nullptr));
-  }
-
-  std::unique_ptr<SqliteRegistry> registry(new SqliteRegistry(opened.db));
-  if (!registry->Prepare()) {
-    // The version says ours, the tables say otherwise. Keep the file for the user.
-    registry.reset();
-    std::optional<std::filesystem::path> kept = SetAside(file, options.now());
-    if (kept) {
-      errors << "ticktavo: the settings file " << file.string()
-             << " is damaged (its tables are not the expected ones); it was kept as "
-             << kept->string() << " and the defaults are used\n";
-      opened = TryOpen(file, options.busyTimeoutMs);
-      if (opened.verdict == Verdict::kUsable) {
-        registry.reset(new SqliteRegistry(opened.db));
-        if (registry->Prepare()) return registry;
+    std::string damage = opened.reason;
+    if (opened.verdict == Verdict::kUsable) {
+      std::unique_ptr<SqliteRegistry> registry(new SqliteRegistry(opened.db));
+      if (registry->Prepare()) {
+        if (opened.readOnly || !FolderWritable(file)) {
+          errors << "ticktavo: the settings file " << file.string()
+                 << " cannot be written; changes will not be saved\n";
+        }
+        return registry;
       }
-    } else {
-      errors << "ticktavo: the settings file " << file.string()
-             << " is damaged (its tables are not the expected ones) and cannot be moved aside;"
-                " settings will not be loaded or saved\n";
+      // The version says ours, the tables say otherwise.
+      damage = "its tables are not the expected ones";
     }
-    return std::unique_ptr<SqliteRegistry>(new SqliteRegistry(nullptr));
+    if (fresh) {
+      errors << "ticktavo: cannot use the new settings file " << file.string() << " (" << damage
+             << "); settings will not be loaded or saved\n";
+      return unusable();
+    }
+    const std::optional<std::filesystem::path> kept = SetAside(file, options.now());
+    if (!kept) {
+      errors << "ticktavo: the settings file " << file.string() << " is damaged (" << damage
+             << ") and cannot be moved aside; settings will not be loaded or saved\n";
+      return unusable();
+    }
+    errors << "ticktavo: the settings file " << file.string() << " is damaged (" << damage
+           << "); it was kept as " << kept->string() << " and the defaults are used\n";
   }
-  if (opened.readOnly || !FolderWritable(file)) {
-    errors << "ticktavo: the settings file " << file.string()
-           << " cannot be written; changes will not be saved\n";
-  }
-  return registry;
 }
 
 std::unique_ptr<SqliteRegistry> SqliteRegistry::OpenReadOnly(const std::filesystem::path& file,
