@@ -89,6 +89,10 @@ class Registry {
   virtual RegResult CloseKey(Key key) = 0;
 
   virtual RegResult BeginTransaction() = 0;
+  // Starts a transaction meant for reading: it sees one moment of the store, as a write
+  // transaction does, but does not take the write lock up front, so it does not wait for
+  // another copy's save to finish. A write inside it takes the lock then. Ends like any other.
+  virtual RegResult BeginReadTransaction() { return BeginTransaction(); }
   // Makes every write since the outermost BeginTransaction durable, or none of them: a
   // failed commit leaves the store as it was before the transaction.
   virtual RegResult CommitTransaction() = 0;
@@ -100,8 +104,11 @@ class Registry {
 // Commit() the writes are rolled back when it goes out of scope.
 class RegistryTransaction {
  public:
-  explicit RegistryTransaction(Registry& registry)
-      : m_registry(registry), m_begun(registry.BeginTransaction() == RegResult::kSuccess) {}
+  enum class Kind { kWrite, kRead };
+  explicit RegistryTransaction(Registry& registry, Kind kind = Kind::kWrite)
+      : m_registry(registry),
+        m_begun((kind == Kind::kRead ? registry.BeginReadTransaction()
+                                     : registry.BeginTransaction()) == RegResult::kSuccess) {}
   ~RegistryTransaction() {
     if (m_begun) m_registry.RollbackTransaction();
   }

@@ -58,9 +58,9 @@ bool SettingsStore::SaveSettings(std::optional<std::string_view> presetName) {
 
 void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
   const std::string path = PresetKeyPath(presetName);
-  // One load reads one moment of the file, never half of another copy's save. A store that
-  // will not start a transaction (read-only) is still read.
-  RegistryTransaction transaction(m_registry);
+  // One load reads one moment of the file, never half of another copy's save, without waiting
+  // for that save to end. A store that will not start a transaction is still read.
+  RegistryTransaction transaction(m_registry, RegistryTransaction::Kind::kRead);
   OpenKey key(m_registry);
   const bool opened = m_registry.CreateKey(Registry::kCurrentUser, path, RegAccess::kRead,
                                            key.Out()) == RegResult::kSuccess;

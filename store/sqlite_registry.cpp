@@ -367,11 +367,19 @@ RegResult SqliteRegistry::Failure(int code, bool writing) {
 }
 
 RegResult SqliteRegistry::BeginTransaction() {
+  // Take the write lock now: a save then waits for the other copy once, up front, rather
+  // than failing halfway through.
+  return Begin("BEGIN IMMEDIATE");
+}
+
+RegResult SqliteRegistry::BeginReadTransaction() {
+  return Begin("BEGIN DEFERRED");
+}
+
+RegResult SqliteRegistry::Begin(const char* statement) {
   if (m_db == nullptr) return RegResult::kCantWrite;
   if (m_depth == 0) {
-    // Take the write lock now: a save then waits for the other copy once, up front,
-    // rather than failing halfway through.
-    if (Exec(m_db, "BEGIN IMMEDIATE") != SQLITE_OK) return RegResult::kCantWrite;
+    if (Exec(m_db, statement) != SQLITE_OK) return RegResult::kCantWrite;
     m_broken = false;
   }
   ++m_depth;

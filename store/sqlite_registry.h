@@ -72,6 +72,7 @@ class SqliteRegistry final : public KeyPathRegistry {
   bool IsOpen() const { return m_db != nullptr; }
 
   RegResult BeginTransaction() override;
+  RegResult BeginReadTransaction() override;
   RegResult CommitTransaction() override;
   void RollbackTransaction() override;
 
@@ -91,6 +92,8 @@ class SqliteRegistry final : public KeyPathRegistry {
 
   explicit SqliteRegistry(sqlite3* db);
   bool Prepare();
+  // Starts the outermost transaction with this statement, or nests in the open one.
+  RegResult Begin(const char* statement);
   // Maps a failed step to a result, and notices when SQLite has given up the transaction
   // on its own (disk full, I/O error), so later writes cannot slip out one by one.
   RegResult Failure(int code, bool writing);

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -390,6 +391,37 @@ TEST_F(SettingsFileTest, AnotherCopySeesASaveWholeOrNotAtAll) {
       RegResult::kSuccess);
   EXPECT_EQ(ReadDword(*reader, seen, "BPMinute", 0), 99);
   reader->CloseKey(seen);
+}
+
+TEST_F(SettingsFileTest, LoadingDoesNotWaitForAnotherCopysSave) {
+  {
+    RecordingView view;
+    view.bpm = 123;
+    SettingsStore(*Open(), view).SaveSettings(std::nullopt);
+  }
+  auto writer = Open();
+  RegistryTransaction saving(*writer);
+  ASSERT_TRUE(saving.Begun());
+  Registry::Key key = 0;
+  ASSERT_EQ(
+      writer->CreateKey(Registry::kCurrentUser, PresetKeyPath("Pending"), RegAccess::kWrite, &key),
+      RegResult::kSuccess);
+
+  // A copy starting now would wait its whole busy timeout (a minute here) for that save.
+  SqliteRegistry::Options patient;
+  patient.busyTimeoutMs = 60'000;
+  std::ostringstream errors;
+  auto reader = SqliteRegistry::Open(m_file, errors, patient);
+  auto loaded = std::async(std::launch::async, [&] {
+    RecordingView view;
+    SettingsStore(*reader, view).LoadSettings(std::nullopt);
+    return view;
+  });
+  const bool waited = loaded.wait_for(std::chrono::seconds(20)) != std::future_status::ready;
+  writer->CloseKey(key);
+  saving.Commit();
+  EXPECT_FALSE(waited);
+  EXPECT_EQ(loaded.get().bpm, 123);
 }
 
 TEST_F(SettingsFileTest, TwoCopiesSavingPresetsAtOnceLoseNothing) {
