@@ -482,8 +482,7 @@ void MetronomeDialog::OnDeletePreset() {
 }
 
 void MetronomeDialog::OnPresetTextChanged() {
-  EnableSave(!m_controls.Text(kIdPresetCombo).empty());
-  MakeSaveDefault();
+  SettingsStore(m_registry, *this).OnPresetTextChanged();
 }
 
 int MetronomeDialog::PresetCount() const {
