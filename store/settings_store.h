@@ -10,7 +10,8 @@
 namespace ticktavo {
 
 // The settings and preset commands of the main dialog, over a registry and the dialog's
-// controls. The dialog owns one, after its controls exist, and forwards to it:
+// controls. It keeps no state of its own, so the dialog makes one for each command, once its
+// controls exist:
 //
 //   end of OnInitDialog   -> LoadSettings(std::nullopt)
 //   OnClose               -> SaveSettings(std::nullopt)   (result ignored: nothing to tell)
