@@ -21,24 +21,22 @@ void Measure::SetBeatsPerMeasure(int beats) {
   m_beatsPerMeasure = std::clamp(beats, 0, kMeasureCapacity);
 }
 
-int ReadBeatsPerMeasure(std::string_view text) {
-  std::size_t pos = 0;
-  // atoi skips the same white space as isspace in the C locale.
-  while (pos < text.size() && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r'))) {
-    ++pos;
-  }
+int AtoiPrefix(std::string_view text) {
+  std::size_t i = 0;
+  // White space as isspace has it in the C locale.
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
   bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    negative = text[pos] == '-';
-    ++pos;
-  }
-  // Saturate instead of overflowing: anything past the capacity is the capacity anyway.
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   long long value = 0;
-  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-    value = std::min<long long>(value * 10 + (text[pos] - '0'), INT_MAX);
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = std::min<long long>(value * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 1);
   }
-  if (negative) return 0;
-  return static_cast<int>(std::min<long long>(value, kMeasureCapacity));
+  if (negative) value = -value;
+  return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+int ReadBeatsPerMeasure(std::string_view text) {
+  return std::clamp(AtoiPrefix(text), 0, kMeasureCapacity);
 }
 
 void SetStraightStyle(Measure& measure) {

@@ -64,8 +64,11 @@ class Measure {
   int m_beatsPerMeasure = 0;
 };
 
-// Reads the beats-per-measure field's text the way atoi does (leading white space, an
-// optional sign, then leading digits; no digits gives 0) and clamps the number into
+// A number typed into a field, read like C's atoi: leading white space, an optional sign, then
+// digits; 0 when there are none. Saturates instead of overflowing.
+int AtoiPrefix(std::string_view text);
+
+// Reads the beats-per-measure field's text the way atoi does (AtoiPrefix) and clamps it into
 // 0..kMeasureCapacity: a typed or stored length above 1000 is used as 1000, a negative one
 // as 0.
 int ReadBeatsPerMeasure(std::string_view text);

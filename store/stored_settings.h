@@ -88,10 +88,6 @@ WindowRect KeepOnScreen(WindowRect window, std::span<const WindowRect> screens);
 // Measure, any other number Custom.
 MetronomeStyle StyleToApply(int storedStyle);
 
-// A number typed into a field, read like C's atoi: leading blanks, an optional sign, then
-// digits; 0 when there are none. Saturates instead of overflowing.
-int AtoiPrefix(std::string_view text);
-
 // The order of the sorted preset list: names compare ignoring ASCII case, like the keys.
 bool PresetNameLess(std::string_view a, std::string_view b);
 bool PresetNameEquals(std::string_view a, std::string_view b);
