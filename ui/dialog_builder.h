@@ -27,9 +27,10 @@ DialogUnits DialogUnitsFor(const DialogTemplate& dialogTemplate, const QFont& fo
 class BuiltDialog {
  public:
   QWidget* Control(int id) const;
+  // The control as a T; nullptr when there is none with this identifier or it is another kind.
   template <class T>
   T* Get(int id) const {
-    return static_cast<T*>(Control(id));
+    return dynamic_cast<T*>(Control(id));
   }
   // In template order, which is the tab order.
   const std::vector<QWidget*>& InTemplateOrder() const { return m_ordered; }

@@ -35,9 +35,10 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void Create();
   MetronomeDialog& Dialog() { return m_dialog; }
   QWidget* Control(int id) const { return m_controls.Control(id); }
+  // The control as a T; nullptr when there is none with this identifier or it is another kind.
   template <class T>
   T* Get(int id) const {
-    return static_cast<T*>(Control(id));
+    return dynamic_cast<T*>(Control(id));
   }
 
   // WindowHost.
