@@ -96,6 +96,10 @@ class FakeHost final : public WindowHost {
     bool owned = false;  // owned by the window
   };
 
+  // Records the box and answers it from `answers` (an OK box with OK, a Yes/No box with No
+  // once they run out).
+  static MessageResult Answer(std::vector<Box>& boxes, std::deque<MessageResult>& answers, Box box);
+
   void Attach(MetronomeDialog* dialog) { m_dialog = dialog; }
   // Resizes the client area (within the limits) and reports it as the window does.
   void ResizeClient(int width, int height);

@@ -25,12 +25,8 @@ class FakeExportHost final : public ExportHost {
  public:
   MessageResult ShowMessageBox(std::string_view caption, std::string_view text, MessageIcon icon,
                                MessageButtons buttons) override {
-    boxes.push_back({std::string(caption), std::string(text), icon, buttons, true});
-    if (buttons == MessageButtons::kOk) return MessageResult::kOk;
-    if (answers.empty()) return MessageResult::kNo;
-    const MessageResult answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return FakeHost::Answer(boxes, answers,
+                            {std::string(caption), std::string(text), icon, buttons, true});
   }
   std::optional<std::string> ChooseSaveFile(std::string_view current,
                                             ClickFileFormat format) override {
