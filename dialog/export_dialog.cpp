@@ -27,6 +27,14 @@ std::string_view ListName(ClickFileFormat format) {
   return format == ClickFileFormat::kFlac16 ? "FLAC" : FormatName(format);
 }
 
+// The place of `value` in the list, or of `fallback` when it is not listed.
+template <class T, std::size_t N>
+int IndexOf(const std::array<T, N>& list, T value, T fallback) {
+  auto it = std::find(list.begin(), list.end(), value);
+  if (it == list.end()) it = std::find(list.begin(), list.end(), fallback);
+  return static_cast<int>(it - list.begin());
+}
+
 // The measures field: digits only (the field takes no others), 1..9999.
 std::optional<int> ReadMeasures(const std::string& text) {
   if (text.empty() || text.size() > 4) return std::nullopt;
@@ -138,23 +146,16 @@ void ExportDialog::OnInitDialog() {
   m_controls.SetPosition(kIdExportMeasuresUpDown, measures);
   m_controls.SetText(kIdExportMeasures, std::to_string(measures));
 
-  for (int rate : kExportRates)
+  for (int rate : kExportRates) {
     m_controls.InsertItem(kIdExportRate, -1, std::to_string(rate) + " Hz");
-  const auto rate = std::find(kExportRates.begin(), kExportRates.end(), m_choices.sampleRate);
+  }
   m_controls.SetSelection(kIdExportRate,
-                          static_cast<int>(rate == kExportRates.end()
-                                               ? std::find(kExportRates.begin(), kExportRates.end(),
-                                                           kDefaultExportRate) -
-                                                     kExportRates.begin()
-                                               : rate - kExportRates.begin()));
-
+                          IndexOf(kExportRates, m_choices.sampleRate, kDefaultExportRate));
   for (ClickFileFormat format : kExportFormats) {
     m_controls.InsertItem(kIdExportFormat, -1, ListName(format));
   }
-  const auto format = std::find(kExportFormats.begin(), kExportFormats.end(), m_choices.format);
-  m_controls.SetSelection(kIdExportFormat, format == kExportFormats.end()
-                                               ? 0
-                                               : static_cast<int>(format - kExportFormats.begin()));
+  m_controls.SetSelection(kIdExportFormat,
+                          IndexOf(kExportFormats, m_choices.format, kExportFormats[0]));
 
   const std::string file = m_choices.file.empty() ? "click track" : m_choices.file;
   m_controls.SetText(kIdExportFile, FileFor(file, SelectedFormat(), m_defaultFolder).string());

@@ -23,6 +23,8 @@ struct ExportChoices {
   int sampleRate = kDefaultExportRate;
   ClickFileFormat format = ClickFileFormat::kWav16;
   std::string file;  // empty: a name in the default folder
+
+  bool operator==(const ExportChoices&) const = default;
 };
 
 // The rates and formats the box lists, in list order.

@@ -1,6 +1,6 @@
-// The Export Click Track box on the real widgets with the real export: reached from the
-// window's context menu, writing a file while the window's thread stays free, and Escape in
-// the middle of a long export leaving no file behind.
+// The Export Click Track box on the real widgets with the real export: writing a file while
+// the window's thread stays free, Escape in the middle of a long export leaving no file
+// behind, and the context-menu item that opens it.
 
 #include <filesystem>
 
@@ -16,10 +16,11 @@
 #include <gtest/gtest.h>
 
 #include "res/export_dialog_template.h"
+#include "res/resource_ids.h"
 #include "rhythm/measure_parser.h"
 #include "store/store_test_support.h"
+#include "ui/about_window.h"
 #include "ui/export_window.h"
-#include "ui_test_support.h"
 
 namespace ticktavo::testing {
 namespace {
@@ -86,49 +87,27 @@ TEST_F(ExportWindowTest, EscapeDuringALongExportStopsItAndLeavesNoFile) {
   EXPECT_TRUE(Names(m_folder.path()).empty());
 }
 
-// Right-clicks the window's background and picks the item with this text. Returns the texts
-// of the menu's items.
-QStringList RightClickAndPick(QWidget* window, const QString& item) {
-  QStringList texts;
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] {
+// The window's context menu lists Export after About and sends its command.
+TEST(ExportMenuTest, TheContextMenuSendsTheExportCommand) {
+  QWidget window;
+  std::vector<unsigned> commands;
+  new WindowMenu(window, [&](unsigned command) { commands.push_back(command); });
+  QStringList items;
+  QTimer pick;
+  QObject::connect(&pick, &QTimer::timeout, [&] {
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     if (menu == nullptr || !menu->isVisible()) return;
-    timer.stop();
-    for (QAction* action : menu->actions()) texts << action->text();
-    for (QAction* action : menu->actions()) {
-      if (action->text() == item) {
-        menu->setActiveAction(action);
-        QTest::keyClick(menu, Qt::Key_Return);
-      }
-    }
+    pick.stop();
+    for (QAction* action : menu->actions()) items << action->text();
+    menu->setActiveAction(menu->actions().back());
+    QTest::keyClick(menu, Qt::Key_Return);
   });
-  timer.start(5);
-  const QPoint at(2, 2);
-  QContextMenuEvent event(QContextMenuEvent::Mouse, at, window->mapToGlobal(at));
-  QApplication::sendEvent(window, &event);
-  return texts;
-}
-
-using ExportFromWindowTest = DialogTest;
-
-TEST_F(ExportFromWindowTest, TheContextMenuOpensTheBoxModalToTheWindow) {
-  QWidget* opened = nullptr;
-  QWidget* owner = nullptr;
-  QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<ExportWindow*>(QApplication::activeModalWidget());
-    if (box == nullptr || !box->isVisible()) return;
-    opened = box;
-    owner = box->parentWidget();
-    box->reject();
-  });
-  watch.start(5);
-  const QStringList items = RightClickAndPick(&Window(), QStringLiteral("&Export Click Track..."));
+  pick.start(5);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), QPoint(2, 2));
+  QApplication::sendEvent(&window, &event);
   EXPECT_EQ(items, (QStringList{QStringLiteral("&About Ticktavo..."),
                                 QStringLiteral("&Export Click Track...")}));
-  EXPECT_NE(opened, nullptr);
-  EXPECT_EQ(owner, &Window());
+  EXPECT_EQ(commands, std::vector<unsigned>{kIdExportCommand});
 }
 
 }  // namespace
