@@ -1,5 +1,7 @@
 // Click-track export speed: 10 minutes of a 4-beat measure (voice 2, then voice 1) at 120 BPM
-// and 48 kHz, written in each format, several times; prints the median and the range.
+// and 48 kHz, written in each format, several times; prints the median and the range. The
+// 16-bit WAV export is timed once more on a thread of its own at nice 10, as the window's
+// export box runs it.
 //
 //   export_bench [--runs N] [--folder DIR]     (the folder defaults to /tmp)
 #include <algorithm>
@@ -8,8 +10,13 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
+#include <sys/resource.h>
+
+#include "engine/realtime.h"
 #include "export/click_track.h"
 
 int main(int argc, char* argv[]) {
@@ -24,9 +31,10 @@ int main(int argc, char* argv[]) {
   SetSimpleMeasure(program.measure, 4);
   program.bpm = 120;
   std::printf("Export of 10 min at 120 BPM (1200 beats), 48 kHz, %d runs each, wall time:\n", runs);
-  for (const auto& [name, format] :
-       {std::pair{"wav", ClickFileFormat::kWav16}, std::pair{"wav", ClickFileFormat::kWav24},
-        std::pair{"flac", ClickFileFormat::kFlac16}}) {
+  for (const auto& [name, format, niced] : {std::tuple{"wav", ClickFileFormat::kWav16, false},
+                                            std::tuple{"wav", ClickFileFormat::kWav24, false},
+                                            std::tuple{"flac", ClickFileFormat::kFlac16, false},
+                                            std::tuple{"wav", ClickFileFormat::kWav16, true}}) {
     ExportOptions options;
     options.measures = 300;
     options.sampleRate = 48000;
@@ -36,7 +44,14 @@ int main(int argc, char* argv[]) {
     ExportResult result;
     for (int run = 0; run < runs; ++run) {
       const auto start = std::chrono::steady_clock::now();
-      result = ExportClickTrack(file, program, options);
+      if (niced) {
+        std::thread([&] {
+          (void)setpriority(PRIO_PROCESS, static_cast<id_t>(CurrentThreadId()), 10);
+          result = ExportClickTrack(file, program, options);
+        }).join();
+      } else {
+        result = ExportClickTrack(file, program, options);
+      }
       seconds.push_back(
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
       if (!result.ok) {
@@ -49,8 +64,9 @@ int main(int argc, char* argv[]) {
     const auto bytes = std::filesystem::file_size(file, ignored);
     std::filesystem::remove(file, ignored);
     std::printf("  %-12s median %.3f s (min %.3f, max %.3f), %.0f x real time, %.1f MiB\n",
-                std::string(FormatName(format)).c_str(), seconds[seconds.size() / 2],
-                seconds.front(), seconds.back(), result.Seconds() / seconds[seconds.size() / 2],
+                (std::string(FormatName(format)) + (niced ? ", nice 10" : "")).c_str(),
+                seconds[seconds.size() / 2], seconds.front(), seconds.back(),
+                result.Seconds() / seconds[seconds.size() / 2],
                 static_cast<double>(bytes) / (1 << 20));
   }
   return 0;

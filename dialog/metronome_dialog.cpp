@@ -191,10 +191,22 @@ void MetronomeDialog::OnUpDownStep(int id, int delta) {
 }
 
 void MetronomeDialog::OnSysCommand(unsigned id) {
+  if (m_windowGone) return;
   // Matched with the low four bits masked off, so 16 to 31 all mean About.
-  if ((id & 0xFFF0u) != static_cast<unsigned>(kIdAboutCommand) || m_windowGone) return;
+  const unsigned command = id & 0xFFF0u;
   // Modal to this window; playing goes on meanwhile.
-  m_host.OpenAboutBox();
+  if (command == static_cast<unsigned>(kIdAboutCommand)) m_host.OpenAboutBox();
+  if (command == static_cast<unsigned>(kIdExportCommand)) OnExportClickTrack();
+}
+
+void MetronomeDialog::OnExportClickTrack() {
+  BeatFeed::Program program;
+  if (const MeasureParseResult parsed = m_sequencer.ProgramToPlay(program);
+      parsed != MeasureParseResult::Ok) {
+    ShowErrorBox(kMeasureErrorCaption, MeasureParseMessage(parsed));
+    return;
+  }
+  m_host.OpenExportBox(program);
 }
 
 void MetronomeDialog::OnClose() {

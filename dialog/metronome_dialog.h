@@ -69,7 +69,7 @@ class MetronomeDialog final : private TransportView,
   // The beats field's arrows (or its Up and Down keys) stepped: the field shows the next
   // number within 1..1000, as plain digits, and its change handler runs.
   void OnUpDownStep(int id, int delta);
-  // Window commands: 16..31 open the About box.
+  // Window commands: 16..31 open the About box, 48..63 the Export Click Track box.
   void OnSysCommand(unsigned id);
   void OnClose();
   // The window is being destroyed (closed or not): from now on nothing the engine reports
@@ -128,6 +128,9 @@ class MetronomeDialog final : private TransportView,
   void OnTempoEditKillFocus();
   void OnInstrumentChange(int voice);
   void OnBlinkClicked();
+  // Opens the export box with what Play would play now; a custom measure that does not parse
+  // is refused as Play refuses it.
+  void OnExportClickTrack();
   void OnPresetSelected();
   void OnSavePreset();
   void OnDeletePreset();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dialog/geometry.h"
+#include "rhythm/beat_feed.h"
 #include "store/stored_settings.h"
 
 namespace ticktavo {
@@ -46,6 +47,9 @@ class WindowHost {
   virtual std::vector<WindowRect> Screens() const = 0;
   // Runs the About box, modal to the window; returns when it is closed.
   virtual void OpenAboutBox() = 0;
+  // Runs the Export Click Track box for this program, modal to the window; returns when it is
+  // closed. Playing goes on meanwhile.
+  virtual void OpenExportBox(const BeatFeed::Program& program) = 0;
   // Asks the desktop to open the page; whether a browser could be started is not told.
   virtual void OpenProductPage(std::string_view address) = 0;
   // Closes the window the way its close box does, which ends in the dialog's OnClose.

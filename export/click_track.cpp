@@ -196,15 +196,14 @@ ExportResult RenderClickTrack(const ClickProgram& program, const ExportOptions& 
   feed.Restart();
   BeatGrid grid(rate, program.bpm);
   std::int64_t queued = 0;
-  std::int64_t nextFrame = -1;  // the frame of the beat in `notes`, -1 when there is none
-  const auto nextBeat = [&] {
-    nextFrame = -1;
-    if (queued == beats) return;
+  // Takes the next beat into `notes` and gives its frame; -1 once every beat has been taken.
+  const auto nextBeat = [&]() -> std::int64_t {
+    if (queued == beats) return -1;
     feed.QueueNextBeat(notes);
-    nextFrame = grid.Next(notes.Tempo());
     ++queued;
+    return grid.Next(notes.Tempo());
   };
-  nextBeat();
+  std::int64_t nextFrame = nextBeat();  // the frame of the beat in `notes`
 
   NoteMixer mixer;  // after the bank: its voices point into the bank's sounds
   std::vector<float> left(kBlockFrames), right(kBlockFrames), interleaved(2 * kBlockFrames);
@@ -216,7 +215,7 @@ ExportResult RenderClickTrack(const ClickProgram& program, const ExportOptions& 
                                                 : std::min(position + kBlockFrames, soundEnd);
     // As the device does at each of its periods: start every note that falls in the block, at
     // its own frame, before mixing the block.
-    for (; nextFrame >= 0 && nextFrame < end; nextBeat()) {
+    for (; nextFrame >= 0 && nextFrame < end; nextFrame = nextBeat()) {
       for (const BeatNotes::Note& n : notes) {
         MixerSound* sound = bank.Get(n.note, n.velocity);
         if (sound == nullptr) continue;

@@ -20,6 +20,7 @@ enum class ControlKind {
   kComboDropDown,  // combo box with an edit field; height is the dropped-down height
   kComboDropList,  // pick-only list; height is the dropped-down height
   kIconStatic,     // shows an icon; sized to the icon, not to the rectangle
+  kProgressBar,    // a bar that fills from the left as its position moves through its range
 };
 
 // Style bits of a control. Only what the builder acts on is listed.

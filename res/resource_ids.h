@@ -13,6 +13,9 @@ inline constexpr int kIdAppIcon = 128;
 inline constexpr int kIdAccelerators = 129;
 inline constexpr int kIdFirstBlinkerIcon = 130;  // 130..138 16-pixel set, 139..147 32-pixel set
 inline constexpr int kIdAboutCommand = 16;       // the About item of the window menu
+inline constexpr int kIdExportDialog = 105;
+inline constexpr int kIdStringExport = 106;  // "&Export Click Track..."
+inline constexpr int kIdExportCommand = 48;  // the Export item of the window menu (48..63)
 
 // Controls of the main window.
 inline constexpr int kIdStraight = 4000;

@@ -25,14 +25,30 @@ void Sequencer::ReleaseFeed() {
   m_sink.ReleaseSource(m_feed);
 }
 
-void Sequencer::Publish() {
+BeatFeed::Program Sequencer::Program() const {
   BeatFeed::Program program;
   program.measure = m_measure;
   program.voices = m_voices;
   program.practice = m_practice;
   program.bpm = m_bpm;
   program.straightCount = m_straight ? std::max(m_beatsField, 1) : 0;
-  m_feed.Publish(program);
+  return program;
+}
+
+MeasureParseResult Sequencer::ProgramToPlay(BeatFeed::Program& program) const {
+  BeatFeed::Program now = Program();
+  if (m_view.IsCustomStyleSelected()) {
+    const MeasureParseResult result =
+        ticktavo::ParseCustomMeasure(m_view.CustomMeasureText(), now.measure);
+    if (result != MeasureParseResult::Ok) return result;
+    now.straightCount = 0;
+  }
+  program = now;
+  return MeasureParseResult::Ok;
+}
+
+void Sequencer::Publish() {
+  m_feed.Publish(Program());
   // The sounds the measure can ask for, so a device that prepares them has them in time.
   std::bitset<kVoiceCount> used;
   const int length = std::max(m_measure.BeatsPerMeasure(), 1);

@@ -101,6 +101,13 @@ class Sequencer {
   // Replaces the measure (for callers that build one themselves, like tests).
   void SetMeasure(const Measure& measure);
 
+  // What the feed plays: the measure as it stands, the voices, the practice tools, the tempo.
+  BeatFeed::Program Program() const;
+  // What Play would play now, without starting or changing anything: Program(), with the
+  // view's custom text parsed into the measure when the Custom style is selected. On a parse
+  // error returns it and leaves `program` alone.
+  MeasureParseResult ProgramToPlay(BeatFeed::Program& program) const;
+
   // --- Transport ---
 
   // Starts unless the custom measure is refused (then an error box, nothing changes and it

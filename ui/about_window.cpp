@@ -87,8 +87,11 @@ bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
 WindowMenu::WindowMenu(QWidget& window, CommandHandler handler)
     : QObject(&window), m_window(&window), m_handler(std::move(handler)) {
   if (const char* text = LoadResourceString(kIdStringAbout)) m_aboutText = QString::fromUtf8(text);
-  if (m_aboutText.isEmpty()) return;  // no item, and no other way to the box either
+  if (const char* text = LoadResourceString(kIdStringExport))
+    m_exportText = QString::fromUtf8(text);
+  if (m_aboutText.isEmpty() && m_exportText.isEmpty()) return;  // no menu
   window.installEventFilter(this);
+  if (m_aboutText.isEmpty()) return;  // no item, and no other way to the box either
   auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), &window);
   helpKey->setContext(Qt::WindowShortcut);
   connect(helpKey, &QShortcut::activated, this,
@@ -105,9 +108,12 @@ bool WindowMenu::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_window && event->type() == QEvent::ContextMenu) {
     auto* request = static_cast<QContextMenuEvent*>(event);
     QMenu menu(m_window);
-    QAction* about = menu.addAction(m_aboutText);
-    if (menu.exec(request->globalPos()) == about) {
-      m_handler(static_cast<unsigned>(kIdAboutCommand));
+    QAction* about = m_aboutText.isEmpty() ? nullptr : menu.addAction(m_aboutText);
+    QAction* exportTrack = m_exportText.isEmpty() ? nullptr : menu.addAction(m_exportText);
+    QAction* chosen = menu.exec(request->globalPos());
+    if (chosen != nullptr && chosen == about) m_handler(static_cast<unsigned>(kIdAboutCommand));
+    if (chosen != nullptr && chosen == exportTrack) {
+      m_handler(static_cast<unsigned>(kIdExportCommand));
     }
     return true;
   }

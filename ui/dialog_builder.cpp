@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -178,6 +179,12 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& dialog, QWidget*
       widget = combo;
       break;
     }
+    case ControlKind::kProgressBar: {
+      auto* bar = new QProgressBar(&dialog);
+      bar->setTextVisible(false);  // the text beside it says how far it is
+      widget = bar;
+      break;
+    }
     case ControlKind::kIconStatic: {
       if (control.iconId == kIdAppIcon) {
         // The application icon at the size icon statics show it.
@@ -202,7 +209,8 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& dialog, QWidget*
   widget->setEnabled((control.style & kStyleDisabled) == 0);
   const bool focusable =
       control.kind != ControlKind::kGroupBox && control.kind != ControlKind::kStaticText &&
-      control.kind != ControlKind::kIconStatic && control.kind != ControlKind::kUpDown;
+      control.kind != ControlKind::kIconStatic && control.kind != ControlKind::kUpDown &&
+      control.kind != ControlKind::kProgressBar;
   if (!focusable) {
     widget->setFocusPolicy(Qt::NoFocus);
   } else if (control.style & kStyleTabStop) {

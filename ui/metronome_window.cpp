@@ -29,6 +29,7 @@
 #include "ui/accelerator_filter.h"
 #include "ui/accessibility.h"
 #include "ui/blinker_static.h"
+#include "ui/export_window.h"
 #include "ui/up_down_ctrl.h"
 
 namespace ticktavo {
@@ -230,9 +231,8 @@ bool MetronomeWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // --- WindowHost ---
 
-MessageResult MetronomeWindow::ShowMessageBox(std::string_view caption, std::string_view text,
-                                              MessageIcon icon, MessageButtons buttons) {
-  QWidget* owner = m_windowCreated && !m_dialog.IsWindowGone() ? this : nullptr;
+MessageResult RunMessageBox(QWidget* owner, std::string_view caption, std::string_view text,
+                            MessageIcon icon, MessageButtons buttons) {
   QMessageBox box(
       icon == MessageIcon::kError ? QMessageBox::Critical : QMessageBox::Question,
       FromUtf8(caption), FromUtf8(text),
@@ -247,6 +247,12 @@ MessageResult MetronomeWindow::ShowMessageBox(std::string_view caption, std::str
   const int answer = box.exec();
   if (buttons == MessageButtons::kOk) return MessageResult::kOk;
   return answer == QMessageBox::Yes ? MessageResult::kYes : MessageResult::kNo;
+}
+
+MessageResult MetronomeWindow::ShowMessageBox(std::string_view caption, std::string_view text,
+                                              MessageIcon icon, MessageButtons buttons) {
+  QWidget* owner = m_windowCreated && !m_dialog.IsWindowGone() ? this : nullptr;
+  return RunMessageBox(owner, caption, text, icon, buttons);
 }
 
 WindowRect MetronomeWindow::WindowPlace() const {
@@ -295,6 +301,12 @@ void MetronomeWindow::OpenAboutBox() {
   // Its event loop keeps serving the timing thread, so playing goes on.
   AboutWindow about(*this, this);
   about.exec();
+}
+
+void MetronomeWindow::OpenExportBox(const BeatFeed::Program& program) {
+  // Like the About box, its event loop keeps serving the timing thread.
+  ExportWindow box(program, m_exportChoices, this);
+  box.exec();
 }
 
 void MetronomeWindow::RequestWake() {

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QSocketNotifier>
 
+#include "dialog/export_dialog.h"
 #include "dialog/metronome_dialog.h"
 #include "ui/qt_controls.h"
 
@@ -13,6 +14,11 @@ namespace ticktavo {
 
 class AcceleratorFilter;
 class WindowMenu;
+
+// A modal message box with the program's texts, owned by `owner` (null: by nothing, modal to
+// the whole program). Closing a Yes/No box without answering is No.
+MessageResult RunMessageBox(QWidget* owner, std::string_view caption, std::string_view text,
+                            MessageIcon icon, MessageButtons buttons);
 
 // The program's one window in Qt: the controls of template 102 as widgets, the dialog core
 // over them (QtControls) and over this window (WindowHost), and the widgets' signals and
@@ -51,6 +57,7 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void Repaint(Rect band) override;
   std::vector<WindowRect> Screens() const override;
   void OpenAboutBox() override;
+  void OpenExportBox(const BeatFeed::Program& program) override;
   void OpenProductPage(std::string_view address) override;
   void CloseWindow() override { close(); }
   void RequestWake() override;
@@ -79,6 +86,8 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   QIcon m_appIcon;
   std::unique_ptr<AcceleratorFilter> m_acceleratorFilter;
   WindowMenu* m_windowMenu = nullptr;
+  // The export box's last choices, for its next opening.
+  ExportChoices m_exportChoices;
 };
 
 }  // namespace ticktavo

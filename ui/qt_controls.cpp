@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 
@@ -79,12 +80,14 @@ void QtControls::SetChecked(int id, bool checked) {
 
 void QtControls::SetRange(int id, int minimum, int maximum) {
   if (auto* slider = As<QSlider>(id)) slider->setRange(minimum, maximum);
+  if (auto* bar = As<QProgressBar>(id)) bar->setRange(minimum, maximum);
 }
 
 int QtControls::Position(int id) const {
   // While the user moves a slider its value is still the old one: the thumb's place counts.
   if (auto* slider = As<QSlider>(id)) return slider->sliderPosition();
   if (auto* upDown = As<UpDownCtrl>(id)) return upDown->Position();
+  if (auto* bar = As<QProgressBar>(id)) return bar->value();
   return 0;
 }
 
@@ -92,6 +95,7 @@ void QtControls::SetPosition(int id, int position) {
   ProgramChange change(m_fromProgram);
   if (auto* slider = As<QSlider>(id)) slider->setValue(position);
   if (auto* upDown = As<UpDownCtrl>(id)) upDown->SetPosition(position);
+  if (auto* bar = As<QProgressBar>(id)) bar->setValue(position);
 }
 
 void QtControls::InsertItem(int id, int position, std::string_view text) {

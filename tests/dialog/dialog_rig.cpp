@@ -97,15 +97,20 @@ void FakeControls::SetVisible(int id, bool visible) {
 
 // --- FakeHost ---
 
-MessageResult FakeHost::ShowMessageBox(std::string_view caption, std::string_view text,
-                                       MessageIcon icon, MessageButtons buttons) {
-  const bool owned = shown && (m_dialog == nullptr || !m_dialog->IsWindowGone());
-  boxes.push_back({std::string(caption), std::string(text), icon, buttons, owned});
-  if (buttons == MessageButtons::kOk) return MessageResult::kOk;
+MessageResult FakeHost::Answer(std::vector<Box>& boxes, std::deque<MessageResult>& answers,
+                               Box box) {
+  boxes.push_back(box);
+  if (box.buttons == MessageButtons::kOk) return MessageResult::kOk;
   if (answers.empty()) return MessageResult::kNo;
   const MessageResult answer = answers.front();
   answers.pop_front();
   return answer;
+}
+
+MessageResult FakeHost::ShowMessageBox(std::string_view caption, std::string_view text,
+                                       MessageIcon icon, MessageButtons buttons) {
+  const bool owned = shown && (m_dialog == nullptr || !m_dialog->IsWindowGone());
+  return Answer(boxes, answers, {std::string(caption), std::string(text), icon, buttons, owned});
 }
 
 Size FakeHost::ClientSize() const {

@@ -96,6 +96,10 @@ class FakeHost final : public WindowHost {
     bool owned = false;  // owned by the window
   };
 
+  // Records the box and answers it from `answers` (an OK box with OK, a Yes/No box with No
+  // once they run out).
+  static MessageResult Answer(std::vector<Box>& boxes, std::deque<MessageResult>& answers, Box box);
+
   void Attach(MetronomeDialog* dialog) { m_dialog = dialog; }
   // Resizes the client area (within the limits) and reports it as the window does.
   void ResizeClient(int width, int height);
@@ -109,6 +113,7 @@ class FakeHost final : public WindowHost {
   void Repaint(Rect band) override { repainted.push_back(band); }
   std::vector<WindowRect> Screens() const override { return screens; }
   void OpenAboutBox() override { ++aboutBoxes; }
+  void OpenExportBox(const BeatFeed::Program& program) override { exportBoxes.push_back(program); }
   void OpenProductPage(std::string_view address) override { pages.emplace_back(address); }
   void CloseWindow() override;
   void RequestWake() override { ++wakes.count; }
@@ -123,6 +128,7 @@ class FakeHost final : public WindowHost {
   std::vector<Rect> repainted;
   std::vector<std::string> pages;
   int aboutBoxes = 0;
+  std::vector<BeatFeed::Program> exportBoxes;  // the program each export box opened with
   int closeRequests = 0;
   // Wakes asked for by the timing thread (a copy starts again from none).
   struct Counter {
