@@ -46,6 +46,9 @@ class WindowHost {
   virtual std::vector<WindowRect> Screens() const = 0;
   // Runs the About box, modal to the window; returns when it is closed.
   virtual void OpenAboutBox() = 0;
+  // Shows the Practice window (modeless, beside the main window), or brings it to the front
+  // when it is open already; returns at once.
+  virtual void OpenPracticeWindow() = 0;
   // Asks the desktop to open the page; whether a browser could be started is not told.
   virtual void OpenProductPage(std::string_view address) = 0;
   // Closes the window the way its close box does, which ends in the dialog's OnClose.

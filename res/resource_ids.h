@@ -13,6 +13,9 @@ inline constexpr int kIdAppIcon = 128;
 inline constexpr int kIdAccelerators = 129;
 inline constexpr int kIdFirstBlinkerIcon = 130;  // 130..138 16-pixel set, 139..147 32-pixel set
 inline constexpr int kIdAboutCommand = 16;       // the About item of the window menu
+inline constexpr int kIdPracticeDialog = 103;
+inline constexpr int kIdStringPractice = 104;  // "&Practice..."
+inline constexpr int kIdPracticeCommand = 32;  // the Practice item of the window menu
 
 // Controls of the main window.
 inline constexpr int kIdStraight = 4000;

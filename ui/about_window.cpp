@@ -87,8 +87,12 @@ bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
 WindowMenu::WindowMenu(QWidget& window, CommandHandler handler)
     : QObject(&window), m_window(&window), m_handler(std::move(handler)) {
   if (const char* text = LoadResourceString(kIdStringAbout)) m_aboutText = QString::fromUtf8(text);
-  if (m_aboutText.isEmpty()) return;  // no item, and no other way to the box either
+  if (const char* text = LoadResourceString(kIdStringPractice)) {
+    m_practiceText = QString::fromUtf8(text);
+  }
+  if (m_aboutText.isEmpty() && m_practiceText.isEmpty()) return;
   window.installEventFilter(this);
+  if (m_aboutText.isEmpty()) return;  // no item, and no other way to the box either
   auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), &window);
   helpKey->setContext(Qt::WindowShortcut);
   connect(helpKey, &QShortcut::activated, this,
@@ -105,9 +109,12 @@ bool WindowMenu::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_window && event->type() == QEvent::ContextMenu) {
     auto* request = static_cast<QContextMenuEvent*>(event);
     QMenu menu(m_window);
-    QAction* about = menu.addAction(m_aboutText);
-    if (menu.exec(request->globalPos()) == about) {
-      m_handler(static_cast<unsigned>(kIdAboutCommand));
+    QAction* about = m_aboutText.isEmpty() ? nullptr : menu.addAction(m_aboutText);
+    QAction* practice = m_practiceText.isEmpty() ? nullptr : menu.addAction(m_practiceText);
+    QAction* chosen = menu.exec(request->globalPos());
+    if (chosen != nullptr && chosen == about) m_handler(static_cast<unsigned>(kIdAboutCommand));
+    if (chosen != nullptr && chosen == practice) {
+      m_handler(static_cast<unsigned>(kIdPracticeCommand));
     }
     return true;
   }

@@ -52,10 +52,11 @@ class AboutWindow final : public QDialog {
   AboutDialog m_about;
 };
 
-// The About command of the main window. Windows puts it on the window menu; X11 and Wayland
-// give programs no window menu, so here it is the one item of the window's context menu
-// (a right click on the window's background) and the F1 key. Both send window command 16,
-// string 101 ("&About Ticktavo...") is the item's text; without that string there is no item.
+// The window commands of the main window. Windows puts them on the window menu; X11 and
+// Wayland give programs no window menu, so here they are the items of the window's context
+// menu (a right click on the window's background): About (command 16, string 101 "&About
+// Ticktavo...", also the F1 key), then Practice (command 32, string 104 "&Practice...").
+// An item whose string is missing is left out.
 class WindowMenu final : public QObject {
   Q_OBJECT
 
@@ -73,6 +74,7 @@ class WindowMenu final : public QObject {
   QPointer<QWidget> m_window;
   CommandHandler m_handler;
   QString m_aboutText;
+  QString m_practiceText;
 };
 
 }  // namespace ticktavo

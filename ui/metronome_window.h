@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 #include <QSocketNotifier>
 
 #include "dialog/metronome_dialog.h"
@@ -12,6 +13,7 @@
 namespace ticktavo {
 
 class AcceleratorFilter;
+class PracticeWindow;
 class WindowMenu;
 
 // The program's one window in Qt: the controls of template 102 as widgets, the dialog core
@@ -50,6 +52,9 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void Repaint(Rect band) override;
   std::vector<WindowRect> Screens() const override;
   void OpenAboutBox() override;
+  void OpenPracticeWindow() override;
+  // The Practice window while it is open, else null.
+  PracticeWindow* Practice() const;
   void OpenProductPage(std::string_view address) override;
   void CloseWindow() override { close(); }
   void RequestWake() override;
@@ -67,6 +72,7 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void ConnectHandlers();
   void Command(int id, Notification code);
 
+  Clock& m_clock;
   bool m_windowCreated = false;
   // The timing thread wakes the window by writing to this event descriptor (no lock, no
   // allocation, no wait; a Qt event would allocate on every beat). It outlives the engine.
@@ -78,6 +84,7 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   QIcon m_appIcon;
   std::unique_ptr<AcceleratorFilter> m_acceleratorFilter;
   WindowMenu* m_windowMenu = nullptr;
+  QPointer<PracticeWindow> m_practiceWindow;
 };
 
 }  // namespace ticktavo
