@@ -72,7 +72,11 @@ void PracticeDialog::OnCommand(int id, Notification code) {
 }
 
 void PracticeDialog::OnTap() {
-  const std::optional<int> bpm = m_taps.Tap(m_clock.Now(), m_clock.Frequency());
+  OnTapAt(m_clock.Now(), m_clock.Frequency());
+}
+
+void PracticeDialog::OnTapAt(std::int64_t time, std::int64_t frequency) {
+  const std::optional<int> bpm = m_taps.Tap(time, frequency);
   if (!bpm) {
     m_controls.SetText(kIdTapResult, "Keep tapping...");
     return;

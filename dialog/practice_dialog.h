@@ -35,8 +35,13 @@ class PracticeDialog {
 
   void OnInitDialog();
   void OnCommand(int id, Notification code);
-  // A tap, from the Tap button or the T key (whatever control has the focus).
+  // A tap, from the Tap button or the T key (whatever control has the focus), now by the
+  // dialog's clock.
   void OnTap();
+  // A tap at this time of another clock (ticks at frequency): a front end that knows when the
+  // key or button was pressed passes that, so a busy window does not move the tap. One count
+  // must use one clock throughout.
+  void OnTapAt(std::int64_t time, std::int64_t frequency);
   // The practice settings changed from outside (a preset loaded): the controls show them.
   void ShowPractice();
   // The main window played a beat: the count shows the measure now playing, from 1.

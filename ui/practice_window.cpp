@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 
 #include "dialog/metronome_dialog.h"
@@ -64,7 +65,10 @@ void PracticeWindow::ConnectHandlers() {
   for (const ControlTemplate& control : PracticeDialogTemplate().controls) {
     const int id = control.id;
     QWidget* widget = Control(id);
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    if (id == kIdTap) {
+      // Taps on the press, not the click (see eventFilter).
+      widget->installEventFilter(this);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
       connect(button, &QAbstractButton::clicked, this,
               [this, id] { Command(id, Notification::kClicked); });
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
@@ -83,6 +87,17 @@ bool PracticeWindow::IsTapKey(QObject* watched, const QKeyEvent& key) const {
   return key.key() == Qt::Key_T && held == Qt::NoModifier;
 }
 
+void PracticeWindow::Tap(const QInputEvent& event) {
+  // The moment the key or button went down, by the window system's clock (milliseconds), so
+  // a window kept busy between taps does not move them. A platform that gives no time has
+  // the core take its own.
+  if (event.timestamp() != 0) {
+    m_practice.OnTapAt(static_cast<std::int64_t>(event.timestamp()), 1000);
+  } else {
+    m_practice.OnTap();
+  }
+}
+
 bool PracticeWindow::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
@@ -91,8 +106,18 @@ bool PracticeWindow::eventFilter(QObject* watched, QEvent* event) {
     // focus is. Held down, it taps once.
     if (IsTapKey(watched, *key)) {
       event->accept();
-      if (type == QEvent::KeyPress && !key->isAutoRepeat()) m_practice.OnTap();
+      if (type == QEvent::KeyPress && !key->isAutoRepeat()) Tap(*key);
       return true;
+    }
+  }
+  // The Tap button taps as it goes down: the press is the beat, not the release.
+  if (watched == Control(kIdTap)) {
+    if (type == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      Tap(*static_cast<QInputEvent*>(event));
+    } else if (type == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Space && !key->isAutoRepeat()) Tap(*key);
     }
   }
   return QDialog::eventFilter(watched, event);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QInputEvent>
 
 #include "dialog/practice_dialog.h"
 #include "res/practice_dialog_template.h"
@@ -36,6 +37,7 @@ class PracticeWindow final : public QDialog {
   void ConnectHandlers();
   void Command(int id, Notification code);
   bool IsTapKey(QObject* watched, const QKeyEvent& key) const;
+  void Tap(const QInputEvent& event);
 
   MetronomeDialog& m_main;
   QtControls m_controls;
