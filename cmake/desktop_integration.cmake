@@ -8,12 +8,15 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(TICKTAVO_GUIDE_INSTALL_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ticktavo)
 set(TICKTAVO_BUILD_GUIDE ${CMAKE_BINARY_DIR}/guide/guide.html)
 
+# The README's pictures are written into the guide.
+file(GLOB TICKTAVO_GUIDE_PICTURES CONFIGURE_DEPENDS ${TICKTAVO_ROOT}/docs/*.png)
 add_custom_command(
   OUTPUT ${TICKTAVO_BUILD_GUIDE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/guide
   COMMAND Python3::Interpreter ${TICKTAVO_ROOT}/scripts/readme_to_html.py
           ${TICKTAVO_ROOT}/README.md ${TICKTAVO_BUILD_GUIDE}
   DEPENDS ${TICKTAVO_ROOT}/README.md ${TICKTAVO_ROOT}/scripts/readme_to_html.py
+          ${TICKTAVO_GUIDE_PICTURES}
   COMMENT "Writing the user guide from the README"
   VERBATIM)
 add_custom_target(user_guide ALL DEPENDS ${TICKTAVO_BUILD_GUIDE})

@@ -7,6 +7,15 @@
 
 namespace ticktavo {
 
+// What a control reports along with a command (the platform's notification codes).
+enum class Notification {
+  kClicked,     // a button, check box or radio button was clicked (the check already moved)
+  kChanged,     // an edit field's text changed
+  kKillFocus,   // an edit field lost the focus
+  kSelChange,   // the user chose another item of a list
+  kEditChange,  // the user edited the text of a combo box's edit part
+};
+
 // A window's controls, addressed by the identifiers of its template in res/. A front end
 // implements it over its toolkit's widgets (or native controls); tests over a table.
 //

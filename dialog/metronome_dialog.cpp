@@ -196,6 +196,7 @@ void MetronomeDialog::OnSysCommand(unsigned id) {
   const unsigned command = id & 0xFFF0u;
   // Modal to this window; playing goes on meanwhile.
   if (command == static_cast<unsigned>(kIdAboutCommand)) m_host.OpenAboutBox();
+  if (command == static_cast<unsigned>(kIdPracticeCommand)) m_host.OpenPracticeWindow();
   if (command == static_cast<unsigned>(kIdExportCommand)) OnExportClickTrack();
 }
 
@@ -231,7 +232,41 @@ void MetronomeDialog::TogglePlay() {
 
 void MetronomeDialog::OnBeatPlayed(std::uint64_t run, int /*velocity*/, int /*note*/) {
   if (m_windowGone) return;
-  m_sequencer.OnBeatPlayed(run);
+  if (m_sequencer.OnBeatPlayed(run) && m_practiceDialog != nullptr) {
+    m_practiceDialog->ShowMeasures();
+  }
+}
+
+void MetronomeDialog::OnTempoChanged(std::uint64_t run, std::uint32_t tempoSerial, int bpm) {
+  // A trainer step the user's own tempo has overridden since it was queued is not shown.
+  if (m_windowGone || tempoSerial != m_player.TempoSerial()) return;
+  m_sequencer.OnTrainerTempo(run, bpm);
+}
+
+void MetronomeDialog::ShowTempo(int bpm) {
+  // Shown without running the field's handler: it is the tempo in force, not the user's.
+  m_bpm = bpm;
+  m_controls.SetText(kIdTempoEdit, std::to_string(bpm));
+  m_controls.SetPosition(kIdTempoSlider, BpmToSlider(bpm));
+}
+
+// --- Practice tools ---
+
+void MetronomeDialog::SetPractice(const PracticeSettings& practice) {
+  if (m_windowGone) return;
+  m_sequencer.SetPractice(practice);
+  EnableSave(true);
+}
+
+void MetronomeDialog::SetTappedTempo(int bpm) {
+  if (m_windowGone) return;
+  // As if typed: the slider follows, a playing engine takes it at once, Save is enabled.
+  SetTempoText(std::to_string(bpm));
+}
+
+void MetronomeDialog::ShowPractice(const PracticeSettings& practice) {
+  m_sequencer.SetPractice(practice);
+  if (m_practiceDialog != nullptr) m_practiceDialog->ShowPractice();
 }
 
 void MetronomeDialog::OnMainBlinkerFrame(std::uint64_t run, int frame) {

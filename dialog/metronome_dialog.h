@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dialog/dialog_controls.h"
+#include "dialog/practice_dialog.h"
 #include "dialog/window_host.h"
 #include "dialog/window_sizing.h"
 #include "engine/beat_player.h"
@@ -14,15 +15,6 @@
 #include "store/settings_view.h"
 
 namespace ticktavo {
-
-// What a control reports along with a command (the platform's notification codes).
-enum class Notification {
-  kClicked,     // a button, check box or radio button was clicked (the check already moved)
-  kChanged,     // an edit field's text changed
-  kKillFocus,   // an edit field lost the focus
-  kSelChange,   // the user chose another item of a list
-  kEditChange,  // the user edited the text of a combo box's edit part
-};
 
 // The program's one window as behaviour: every handler of the main dialog, over the controls
 // of template 102 (DialogControls) and the window around them (WindowHost). The front end
@@ -38,7 +30,8 @@ enum class Notification {
 // OnInitDialog on. Window's thread only.
 class MetronomeDialog final : private TransportView,
                               private SettingsView,
-                              private OwnerMailbox::Receiver {
+                              private OwnerMailbox::Receiver,
+                              private PracticeTarget {
  public:
   // Answer to the dialog manager's default-button question: "has a default button, and its
   // identifier is 0", so Enter never presses a button.
@@ -69,7 +62,8 @@ class MetronomeDialog final : private TransportView,
   // The beats field's arrows (or its Up and Down keys) stepped: the field shows the next
   // number within 1..1000, as plain digits, and its change handler runs.
   void OnUpDownStep(int id, int delta);
-  // Window commands: 16..31 open the About box, 48..63 the Export Click Track box.
+  // Window commands: 16..31 open the About box, 32..47 the Practice window, 48..63 the Export
+  // Click Track box.
   void OnSysCommand(unsigned id);
   void OnClose();
   // The window is being destroyed (closed or not): from now on nothing the engine reports
@@ -97,11 +91,18 @@ class MetronomeDialog final : private TransportView,
   const SizingLayout& Layout() const { return m_layout; }
   // The client height the last size change reported, shared by the whole program.
   static int PreviousClientHeight() { return s_prevClientHeight; }
-  int Bpm() const override { return m_bpm; }
+  // The tempo the user set. While the speed trainer plays, the tempo field shows its steps
+  // (ShownBpm); this is the tempo Stop goes back to, and the one saved.
+  int Bpm() const override { return m_sequencer.UserBpm(); }
+  int ShownBpm() const { return m_bpm; }
   MetronomeStyle CurrentStyle() const { return m_style; }
   bool Blinking() const override { return m_blinking; }
   const VoiceSettings& Voices() const { return m_sequencer.Voices(); }
   const Sequencer& GetSequencer() const { return m_sequencer; }
+  // What the Practice window works on, and the Practice window itself while it is open (null
+  // when it is closed): it is told of loaded settings and played beats.
+  PracticeTarget& PracticeTools() { return *this; }
+  void AttachPracticeDialog(PracticeDialog* practice) { m_practiceDialog = practice; }
   BeatPlayer& Player() { return m_player; }
   const BeatPlayer& Player() const { return m_player; }
 
@@ -146,7 +147,14 @@ class MetronomeDialog final : private TransportView,
   void OnMidiError(std::string_view text) override;
   void OnMainBlinkerFrame(std::uint64_t run, int frame) override;
   void OnBeatPlayed(std::uint64_t run, int velocity, int note) override;
+  void OnTempoChanged(std::uint64_t run, std::uint32_t tempoSerial, int bpm) override;
   static void Wake(void* dialog);
+
+  // PracticeTarget.
+  PracticeSettings Practice() const override { return m_sequencer.Practice(); }
+  void SetPractice(const PracticeSettings& practice) override;
+  void SetTappedTempo(int bpm) override;
+  int MeasuresPlayed() const override { return m_sequencer.MeasuresPlayed(); }
 
   // TransportView.
   bool IsCustomStyleSelected() const override;
@@ -155,6 +163,7 @@ class MetronomeDialog final : private TransportView,
   void SetPlayButtonCaption(std::string_view caption) override;
   void SetPlayButtonToolTip(std::string_view text) override;
   void BlankMainBlinker() override;
+  void ShowTempo(int bpm) override;
 
   // SettingsView.
   void SetTempoText(std::string_view text) override;
@@ -166,6 +175,7 @@ class MetronomeDialog final : private TransportView,
   void SetCustomMeasureText(std::string_view text) override;
   void ApplyStyle(MetronomeStyle style) override;
   void ShowBlinking(bool on) override;
+  void ShowPractice(const PracticeSettings& practice) override;
   void MoveWindowTo(WindowRect rect) override { m_host.MoveWindow(rect); }
   std::string BeatsPerMeasureText() const override;
   int Style() const override { return static_cast<int>(m_style); }
@@ -203,6 +213,7 @@ class MetronomeDialog final : private TransportView,
   bool m_blinking = false;
   MetronomeStyle m_style = MetronomeStyle::Straight;
   SizingLayout m_layout;
+  PracticeDialog* m_practiceDialog = nullptr;
 
   static int s_prevClientHeight;
 };

@@ -47,6 +47,9 @@ class WindowHost {
   virtual std::vector<WindowRect> Screens() const = 0;
   // Runs the About box, modal to the window; returns when it is closed.
   virtual void OpenAboutBox() = 0;
+  // Shows the Practice window (modeless, beside the main window), or brings it to the front
+  // when it is open already; returns at once.
+  virtual void OpenPracticeWindow() = 0;
   // Runs the Export Click Track box for this program, modal to the window; returns when it is
   // closed. Playing goes on meanwhile.
   virtual void OpenExportBox(const BeatFeed::Program& program) = 0;

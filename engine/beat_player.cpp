@@ -155,6 +155,7 @@ BeatNode* BeatPlayer::OpenNodeLocked(int blinkFrame, std::uint64_t run, bool may
   node->blinkFrame = blinkFrame;
   node->run = run;
   node->bpm = bpm > 0 ? std::clamp(bpm, kMinBpm, kMaxBpm) : 0;
+  node->tempoSerial = m_tempoSerial.load(std::memory_order_acquire);
   if (m_tail != nullptr) {
     m_tail->newer = node;
   } else {
@@ -314,6 +315,9 @@ void BeatPlayer::SetTempo(int bpm) {
   // and a negative value from turning the grid backwards.
   bpm = std::clamp(bpm, kMinBpm, kMaxBpm);
   m_bpm = bpm;
+  // The serial first: a beat queued from here on carries the new one, and one queued before
+  // (whose own tempo was worked out from the old tempo) no longer changes the period.
+  m_tempoSerial.fetch_add(1, std::memory_order_acq_rel);
   m_ticksPerBeat.store(m_frequency * 60 / bpm, std::memory_order_release);
 }
 
@@ -431,6 +435,8 @@ bool BeatPlayer::SoundHead(std::int64_t& origin, std::int64_t& now) {
   int firstNote = -1;
   int firstVelocity = 0;
   std::uint64_t run = 0;
+  int newBpm = 0;
+  std::uint32_t tempoSerial = 0;
   BeatNode* spareless = nullptr;
   {
     std::unique_lock lock(m_queueLock);
@@ -460,9 +466,12 @@ bool BeatPlayer::SoundHead(std::int64_t& origin, std::int64_t& now) {
     firstVelocity = head->velocities[0];
     run = head->run;
     // A beat that changes the tempo does so as it sounds: the wait that follows has the new
-    // period.
-    if (head->bpm > 0)
-      m_ticksPerBeat.store(m_frequency * 60 / head->bpm, std::memory_order_release);
+    // period. A tempo the window set after the beat was queued stays.
+    if (head->bpm > 0 && head->tempoSerial == m_tempoSerial.load(std::memory_order_acquire)) {
+      newBpm = head->bpm;
+      tempoSerial = head->tempoSerial;
+      m_ticksPerBeat.store(m_frequency * 60 / newBpm, std::memory_order_release);
+    }
 
     // Removed and replaced in the same step: the queue is two beats ahead again before the
     // thread starts waiting, and a Stop can only come before or after all of it.
@@ -481,6 +490,7 @@ bool BeatPlayer::SoundHead(std::int64_t& origin, std::int64_t& now) {
     m_mainFrame = blinkFrame;
     m_owner->PostMainBlinkerFrame(run, blinkFrame);
   }
+  if (newBpm > 0) m_owner->PostTempoChanged(run, tempoSerial, newBpm);
   m_owner->PostBeatPlayed(run, firstVelocity, firstNote);
   return true;
 }

@@ -25,11 +25,12 @@ struct BeatNode {
   std::int32_t notes[kMaxBeatEntries];       // MIDI note of each entry; -1 is a silent entry
   std::int32_t velocities[kMaxBeatEntries];  // velocity of the entry with the same index
   std::int32_t entryCount = 0;
-  std::int32_t blinkFrame = 0;  // main blinker frame, taken from the beat's first entry
-  BeatNode* older = nullptr;    // queued just before this one (towards the head)
-  BeatNode* newer = nullptr;    // queued just after this one (towards the tail)
-  std::uint64_t run = 0;        // the run the beat was queued for
-  std::int32_t bpm = 0;         // the tempo from this beat on; 0 keeps the tempo in force
+  std::int32_t blinkFrame = 0;    // main blinker frame, taken from the beat's first entry
+  BeatNode* older = nullptr;      // queued just before this one (towards the head)
+  BeatNode* newer = nullptr;      // queued just after this one (towards the tail)
+  std::uint64_t run = 0;          // the run the beat was queued for
+  std::int32_t bpm = 0;           // the tempo from this beat on; 0 keeps the tempo in force
+  std::uint32_t tempoSerial = 0;  // the player's TempoSerial when the beat was queued
 };
 
 // Whether the timing thread asks the kernel for real-time scheduling (SCHED_FIFO). The program
@@ -126,6 +127,10 @@ class BeatPlayer final : public BeatSink {
   bool NewNodePending() const { return m_newNode; }  // window's thread only
 
   int Bpm() const { return m_bpm; }  // window's thread only
+  // How many times SetTempo has been called. A beat's own tempo (see SetBeatTempo) applies
+  // only if no SetTempo came between its queueing and its sounding: the tempo the window set
+  // last wins over a trainer step queued before it.
+  std::uint32_t TempoSerial() const { return m_tempoSerial.load(std::memory_order_acquire); }
   std::int64_t Frequency() const { return m_frequency; }
   std::int64_t TicksPerBeat() const { return m_ticksPerBeat.load(std::memory_order_acquire); }
   bool Running() const { return m_running.load(std::memory_order_acquire); }
@@ -190,6 +195,7 @@ class BeatPlayer final : public BeatSink {
   int m_bpm = 60;
   std::int64_t m_frequency = 0;
   std::atomic<std::int64_t> m_ticksPerBeat{0};
+  std::atomic<std::uint32_t> m_tempoSerial{0};
 
   // The queue. m_count is also read without the lock by the timing thread, as a hint.
   BeatNode* m_tail = nullptr;

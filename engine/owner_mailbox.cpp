@@ -68,6 +68,14 @@ void OwnerMailbox::PostBeatPlayed(std::uint64_t run, int velocity, int note) {
   LeavePost();
 }
 
+void OwnerMailbox::PostTempoChanged(std::uint64_t run, std::uint32_t tempoSerial, int bpm) {
+  if (!EnterPost()) return;
+  m_tempo.Publish(TempoEvent{run, tempoSerial, bpm});
+  m_tempoFresh.store(true, std::memory_order_release);
+  Wake();
+  LeavePost();
+}
+
 void OwnerMailbox::Drain() {
   if (!IsOpen()) return;
   // Cleared first: whatever is posted from here on wakes the window again.
@@ -79,6 +87,12 @@ void OwnerMailbox::Drain() {
     const std::string text(m_errorText.data(), m_errorLength);
     m_errorState.store(kNoError, std::memory_order_release);
     m_receiver.OnMidiError(text);
+    if (!IsOpen()) return;
+  }
+
+  if (m_tempoFresh.exchange(false, std::memory_order_acq_rel)) {
+    const TempoEvent tempo = m_tempo.Read();
+    m_receiver.OnTempoChanged(tempo.run, tempo.tempoSerial, tempo.bpm);
     if (!IsOpen()) return;
   }
 

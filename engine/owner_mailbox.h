@@ -7,6 +7,7 @@
 
 #include "engine/player_owner.h"
 #include "engine/synth/spsc_ring.h"
+#include "engine/triple_buffer.h"
 
 namespace ticktavo {
 
@@ -29,6 +30,8 @@ class OwnerMailbox final : public PlayerOwner {
     virtual void OnMidiError(std::string_view text) = 0;
     virtual void OnMainBlinkerFrame(std::uint64_t run, int frame) = 0;
     virtual void OnBeatPlayed(std::uint64_t run, int velocity, int note) = 0;
+    virtual void OnTempoChanged(std::uint64_t /*run*/, std::uint32_t /*tempoSerial*/, int /*bpm*/) {
+    }
 
    protected:
     ~Receiver() = default;
@@ -55,9 +58,12 @@ class OwnerMailbox final : public PlayerOwner {
   void PostError(std::string_view text) override;
   void PostMainBlinkerFrame(std::uint64_t run, int frame) override;
   void PostBeatPlayed(std::uint64_t run, int velocity, int note) override;
+  // Keeps only the latest: the window shows the tempo in force, not every step on the way.
+  void PostTempoChanged(std::uint64_t run, std::uint32_t tempoSerial, int bpm) override;
 
-  // Window's thread: hands what has been posted to the receiver: an error first, then the beat
-  // notifications in the order they were posted, then the latest frame. A receiver may run a
+  // Window's thread: hands what has been posted to the receiver: an error first, then the
+  // latest tempo change, then the beat notifications in the order they were posted, then the
+  // latest frame. A receiver may run a
   // nested event loop (a message box) that drains again; nothing is handed over twice.
   void Drain();
 
@@ -76,6 +82,11 @@ class OwnerMailbox final : public PlayerOwner {
     std::uint64_t run;
     int velocity;
     int note;
+  };
+  struct TempoEvent {
+    std::uint64_t run = 0;
+    std::uint32_t tempoSerial = 0;
+    int bpm = 0;
   };
   enum ErrorState : int { kNoError = 0, kWritingError = 1, kErrorReady = 2 };
 
@@ -97,6 +108,10 @@ class OwnerMailbox final : public PlayerOwner {
   // The latest frame: run << 8 | frame, and whether it has not been handed over yet.
   std::atomic<std::uint64_t> m_frame{0};
   std::atomic<bool> m_frameFresh{false};
+
+  // The latest tempo change: one writer (the timing thread), one reader (the window's).
+  TripleBuffer<TempoEvent> m_tempo;
+  std::atomic<bool> m_tempoFresh{false};
 
   std::atomic<int> m_errorState{kNoError};
   std::array<char, kMaxErrorText + 1> m_errorText{};

@@ -26,6 +26,12 @@ class PlayerOwner {
   // Timing thread: a beat of this run has been sounded; velocity and note of its first entry
   // (note -1 when that entry is silent).
   virtual void PostBeatPlayed(std::uint64_t run, int velocity, int note) = 0;
+  // Timing thread: a beat of this run that carried a tempo of its own (the speed trainer's
+  // step) has been sounded, and the player now runs at bpm. tempoSerial is the player's
+  // TempoSerial when the beat was queued: a window that has set a tempo since then has the
+  // last word. Posted before the beat's PostBeatPlayed. An owner that shows no tempo ignores it.
+  virtual void PostTempoChanged(std::uint64_t /*run*/, std::uint32_t /*tempoSerial*/, int /*bpm*/) {
+  }
 
  protected:
   ~PlayerOwner() = default;

@@ -77,7 +77,8 @@ std::optional<ClickProgram> ProgramFromSettings(const Settings& settings, std::s
   program.voices.m_instrument = settings.instrument;
   program.voices.m_volume = settings.volume;
   program.voices.m_blinkSize = settings.blinkSize;
-  // The practice tools are not stored: the window starts with them off.
+  // The speed trainer and muted measures as stored, so the track is what Play would give.
+  program.practice = settings.practice;
   // The window first rebuilds the simple measure from the beats field, then applies the style.
   SetSimpleMeasure(program.measure, settings.beatsPerMeasure);
   switch (StyleToApply(settings.style)) {

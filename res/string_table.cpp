@@ -8,6 +8,8 @@ const char* LoadResourceString(int id) {
   switch (id) {
     case kIdStringAbout:
       return "&About Ticktavo...";
+    case kIdStringPractice:
+      return "&Practice...";
     case kIdStringExport:
       return "&Export Click Track...";
     default:

@@ -15,7 +15,17 @@ void BeatFeed::Restart() {
   m_countPosition = 0;
   m_beatsQueued = 0;
   m_tempo = program.bpm;
-  m_publishedBpm = program.bpm;
+  m_tempoChanges = program.tempoChanges;
+  for (auto& record : m_beatRecord) record.store(0, std::memory_order_relaxed);
+}
+
+int BeatFeed::MeasuresBeforeBeat(int beat) const {
+  if (beat < 0) return -1;
+  const std::uint64_t record =
+      m_beatRecord[static_cast<std::size_t>(beat % kBeatRecord)].load(std::memory_order_acquire);
+  // Stored as beat number + 1, so an empty record matches no beat.
+  if ((record >> 32) != static_cast<std::uint64_t>(beat) + 1) return -1;
+  return static_cast<int>(record & 0xFFFFFFFFu);
 }
 
 namespace {
@@ -37,10 +47,14 @@ void BeatFeed::QueueNextBeat(BeatBuilder& builder) {
   int measures = m_measures.load(std::memory_order_relaxed);
   if (firstOfMeasure && m_beatsQueued > 0) ++measures;
 
-  // A tempo the window set meanwhile is where the trainer goes on from.
-  if (program.bpm != m_publishedBpm) {
-    m_publishedBpm = program.bpm;
+  // A tempo the window set meanwhile is where the trainer goes on from. The beat carries it
+  // too, in case a step of the old tempo was queued after the window set it but before it
+  // published.
+  int beatTempo = 0;
+  if (program.tempoChanges != m_tempoChanges) {
+    m_tempoChanges = program.tempoChanges;
     m_tempo = program.bpm;
+    if (practice.trainer) beatTempo = m_tempo;
   }
 
   builder.BeginBeat();
@@ -48,9 +62,10 @@ void BeatFeed::QueueNextBeat(BeatBuilder& builder) {
     const int next = StepTowards(m_tempo, practice.trainerTarget, practice.trainerStep);
     if (next != m_tempo) {
       m_tempo = next;
-      builder.SetBeatTempo(next);
+      beatTempo = next;
     }
   }
+  if (beatTempo > 0) builder.SetBeatTempo(beatTempo);
   const bool silent = practice.mute &&
                       measures % (practice.mutePlayed + practice.muteSilent) >= practice.mutePlayed;
   const BeatSlot& slot = program.measure.Slot(position);
@@ -67,6 +82,9 @@ void BeatFeed::QueueNextBeat(BeatBuilder& builder) {
     position = 0;
   }
   if (program.straightCount > 0) m_countPosition = (m_countPosition + 1) % program.straightCount;
+  m_beatRecord[static_cast<std::size_t>(m_beatsQueued % kBeatRecord)].store(
+      (static_cast<std::uint64_t>(m_beatsQueued) + 1) << 32 | static_cast<std::uint32_t>(measures),
+      std::memory_order_release);
   ++m_beatsQueued;
   m_measures.store(measures, std::memory_order_relaxed);
   m_currentBeat.store(position, std::memory_order_relaxed);

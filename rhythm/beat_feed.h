@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstdint>
 
 #include "engine/beat_sink.h"
 #include "engine/triple_buffer.h"
@@ -25,8 +27,11 @@ class BeatFeed final : public BeatSource {
     Measure measure;
     VoiceSettings voices;
     PracticeSettings practice;
-    // The tempo the window has set (the trainer steps on from it).
+    // The tempo the window has set (the trainer steps on from it), and how many times it has
+    // set one: a new count means the user chose a tempo, even the one published before, and
+    // the trainer goes on from there.
     int bpm = 60;
+    std::uint32_t tempoChanges = 0;
     // Beats of one counted measure when that is not the measure's length (Straight style);
     // 0 counts passes through the measure.
     int straightCount = 0;
@@ -46,6 +51,11 @@ class BeatFeed final : public BeatSource {
   int CurrentBeat() const { return m_currentBeat.load(std::memory_order_relaxed); }
   // Measures finished before the beat queued last. Any thread.
   int MeasuresQueued() const { return m_measures.load(std::memory_order_relaxed); }
+  // Measures finished before beat `beat` of the run (0 the first), for a beat queued within
+  // the last kBeatRecord beats; -1 for one not queued or no longer recorded. Any thread: the
+  // window reads it for beats it has been told were sounded.
+  int MeasuresBeforeBeat(int beat) const;
+  static constexpr int kBeatRecord = 256;
 
  private:
   // One entry of the beat: a voice index 0..8, or silence.
@@ -60,8 +70,11 @@ class BeatFeed final : public BeatSource {
   std::atomic<int> m_measures{0};
   int m_countPosition = 0;  // beat within the counted measure (Straight style)
   int m_beatsQueued = 0;
-  int m_tempo = 0;         // the tempo in force, as the trainer sees it
-  int m_publishedBpm = 0;  // the window's tempo when last seen
+  int m_tempo = 0;                   // the tempo in force, as the trainer sees it
+  std::uint32_t m_tempoChanges = 0;  // the window's count of tempo changes when last seen
+  // Per queued beat, by beat number modulo kBeatRecord: (beat number + 1) << 32 | measures finished
+  // before it, so a reader can tell a recorded beat from a later one in the same place.
+  std::array<std::atomic<std::uint64_t>, kBeatRecord> m_beatRecord{};
 };
 
 }  // namespace ticktavo

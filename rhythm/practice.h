@@ -21,6 +21,8 @@ struct PracticeSettings {
   int mutePlayed = 3;  // 1..64
   int muteSilent = 1;  // 1..64
 
+  bool operator==(const PracticeSettings&) const = default;
+
   // Every number held to its range.
   PracticeSettings Clamped() const {
     PracticeSettings c = *this;

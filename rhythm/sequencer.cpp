@@ -30,7 +30,8 @@ BeatFeed::Program Sequencer::Program() const {
   program.measure = m_measure;
   program.voices = m_voices;
   program.practice = m_practice;
-  program.bpm = m_bpm;
+  program.bpm = m_userBpm;
+  program.tempoChanges = m_tempoChanges;
   program.straightCount = m_straight ? std::max(m_beatsField, 1) : 0;
   return program;
 }
@@ -139,6 +140,7 @@ bool Sequencer::StartMetronome() {
   m_view.SetPlayButtonToolTip(kStopToolTip);
   // The engine queues the measure's first two beats from the feed, then plays and keeps two
   // beats queued on its own.
+  m_beatsPlayed = 0;
   m_run = m_sink.Play(m_feed);
   m_playing = true;
   m_view.SetPlayButtonCaption(kStopCaption);
@@ -151,6 +153,11 @@ void Sequencer::StopMetronome() {
   m_view.SetPlayButtonCaption(kPlayCaption);
   m_view.BlankMainBlinker();
   m_view.SetPlayButtonToolTip(kStartToolTip);
+  // The speed trainer's exercise can be played again from where it started.
+  if (m_bpm != m_userBpm) {
+    m_bpm = m_userBpm;
+    m_view.ShowTempo(m_bpm);
+  }
 }
 
 void Sequencer::TogglePlay() {
@@ -162,13 +169,32 @@ void Sequencer::TogglePlay() {
 }
 
 bool Sequencer::OnBeatPlayed(std::uint64_t run) {
-  return IsCurrentRun(run);
+  if (!IsCurrentRun(run)) return false;
+  ++m_beatsPlayed;
+  return true;
+}
+
+int Sequencer::MeasuresPlayed() const {
+  return m_beatsPlayed > 0 ? m_feed.MeasuresBeforeBeat(m_beatsPlayed - 1) : -1;
 }
 
 void Sequencer::OnTempoChanged(int bpm) {
-  m_bpm = std::clamp(bpm, kMinBpm, kMaxBpm);
+  bpm = std::clamp(bpm, kMinBpm, kMaxBpm);
+  if (bpm == m_bpm && bpm == m_userBpm) return;
+  // Only while a trainer step is shown can the two differ; the step shown again is no choice.
+  if (bpm == m_bpm && m_playing) return;
+  m_bpm = bpm;
+  m_userBpm = bpm;
+  ++m_tempoChanges;
   if (m_playing) m_sink.SetTempo(m_bpm);
   Publish();
+}
+
+bool Sequencer::OnTrainerTempo(std::uint64_t run, int bpm) {
+  if (!IsCurrentRun(run)) return false;
+  m_bpm = std::clamp(bpm, kMinBpm, kMaxBpm);
+  m_view.ShowTempo(m_bpm);
+  return true;
 }
 
 }  // namespace ticktavo

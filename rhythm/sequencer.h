@@ -35,6 +35,9 @@ class TransportView {
   virtual void SetPlayButtonToolTip(std::string_view text) = 0;
   // Main blinker to frame 0.
   virtual void BlankMainBlinker() = 0;
+  // The tempo in force changed without the user setting it (a speed trainer step, or Stop
+  // putting back the tempo the run started from): the tempo field and slider show it.
+  virtual void ShowTempo(int bpm) = 0;
 
  protected:
   ~TransportView() = default;
@@ -53,6 +56,7 @@ class TransportView {
 //   TogglePlay()                command 1006 (Play, Alt+P, Enter);
 //   OnBeatPlayed(run)           the engine's notification of a sounded beat;
 //   OnTempoChanged(bpm)         whenever the tempo controls set a new tempo;
+//   OnTrainerTempo(run, bpm)    the engine's notification of a trainer step it has sounded;
 //   SetVoice...(voice, value)   when a voice's control changes or a setting is loaded.
 // The window itself enables and disables the fields, keeps the radio buttons, and calls its
 // OnSettingsChanged after the style and field handlers.
@@ -120,8 +124,19 @@ class Sequencer {
   bool OnBeatPlayed(std::uint64_t run);
   bool IsCurrentRun(std::uint64_t run) const { return m_playing && run == m_run; }
   // The tempo controls set a new tempo (clamped into 4..1000). While playing the engine gets
-  // it at once; the queue and the position in the measure stay.
+  // it at once; the queue and the position in the measure stay, and the speed trainer goes
+  // on from it (it is also the tempo Stop comes back to). The tempo already in force changes
+  // nothing: the field showing a trainer step and then losing the focus is not a new tempo.
   void OnTempoChanged(int bpm);
+  // A trainer step of this run has been sounded: bpm is the tempo in force, shown by the
+  // view. False (and nothing shown) for an earlier run.
+  bool OnTrainerTempo(std::uint64_t run, int bpm);
+  // The tempo the user set: where the run started, or what they chose while it played. Stop
+  // puts it back, and it is the one stored.
+  int UserBpm() const { return m_userBpm; }
+  // Measures finished since Play before the beat sounded last (0 in the first measure), as
+  // far as the beats of this run reported so far tell; -1 before the first beat.
+  int MeasuresPlayed() const;
   // The window is gone: the engine queues no further beat (what is queued still plays).
   void ReleaseFeed();
 
@@ -148,7 +163,10 @@ class Sequencer {
   int m_beatsField = 0;
   bool m_playing = false;
   std::uint64_t m_run = 0;
-  int m_bpm = 60;
+  int m_bpm = 60;      // the tempo in force, the trainer's steps included
+  int m_userBpm = 60;  // the tempo the user set
+  std::uint32_t m_tempoChanges = 0;
+  int m_beatsPlayed = 0;  // beats of this run reported sounded
 };
 
 }  // namespace ticktavo

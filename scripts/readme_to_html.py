@@ -14,12 +14,15 @@ Reads the part of Markdown the README is written in and writes one self-containe
   | a | b |             table rows; the |---| row under the first one makes it a heading row
   > text                quoted text
   `code` **bold** *emphasis* _emphasis_ [text](address)   within a line
+  ![text](picture.png)  a PNG picture beside the README, written into the page itself
 
 Everything else is text. Every character of the README is escaped, so nothing in it can
 become markup the README did not ask for; only addresses with a scheme of http, https, file or
-mailto, or relative ones, become links.
+mailto, or relative ones, become links. A picture must be a .png file in the README's folder
+or below it; any other (or a missing one) is shown as its text.
 """
 
+import base64
 import html
 import os
 import re
@@ -30,9 +33,26 @@ INLINE = re.compile(
     r"|\*\*(?P<bold>.+?)\*\*"
     r"|(?<![\w*])\*(?P<em>[^*\s][^*]*?)\*(?![\w*])"
     r"|(?<!\w)_(?P<em2>[^_\s][^_]*?)_(?!\w)"
+    r"|!\[(?P<alt>[^\]]*)\]\((?P<src>[^)\s]+)\)"
     r"|\[(?P<linktext>[^\]]+)\]\((?P<href>[^)\s]+)\)"
 )
 SAFE_HREF = re.compile(r"^(https?:|file:|mailto:|[^:]*$)", re.IGNORECASE)
+SAFE_PICTURE = re.compile(r"^(?!/)(?!.*(^|/)\.\.(/|$))[\w./-]+\.png$")
+# The README's folder, which pictures are read from; None writes every picture as its text.
+PICTURE_ROOT = None
+
+
+def picture(alt, src):
+    """An <img> with the picture's bytes in it, so the page needs no file beside it."""
+    if PICTURE_ROOT is None or not SAFE_PICTURE.match(src):
+        return html.escape(alt)
+    try:
+        with open(os.path.join(PICTURE_ROOT, src), "rb") as f:
+            data = base64.b64encode(f.read()).decode("ascii")
+    except OSError:
+        return html.escape(alt)
+    return ('<img src="data:image/png;base64,' + data + '" alt="' + html.escape(alt, quote=True)
+            + '">')
 
 
 def inline(text):
@@ -47,6 +67,8 @@ def inline(text):
             out.append("<strong>" + inline(m.group("bold")) + "</strong>")
         elif m.group("em") or m.group("em2"):
             out.append("<em>" + inline(m.group("em") or m.group("em2")) + "</em>")
+        elif m.group("src"):
+            out.append(picture(m.group("alt"), m.group("src")))
         else:
             href = m.group("href")
             label = inline(m.group("linktext"))
@@ -202,6 +224,8 @@ def main(argv):
     if len(argv) != 3:
         sys.stderr.write("usage: readme_to_html.py README.md OUTPUT.html\n")
         return 2
+    global PICTURE_ROOT
+    PICTURE_ROOT = os.path.dirname(os.path.abspath(argv[1]))
     with open(argv[1], encoding="utf-8") as f:
         title, body = convert(f.readlines())
     page = (

@@ -41,6 +41,7 @@ bool SettingsStore::SaveSettings(std::optional<std::string_view> presetName) {
   }
   settings.customMeasure = m_view.CustomMeasureText();
   settings.blinking = m_view.Blinking();
+  settings.practice = m_view.Practice();
 
   RegResult written = WriteSettings(m_registry, key.Get(), settings);
   if (!presetName) {
@@ -91,6 +92,7 @@ void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
   m_view.SetCustomMeasureText(s.customMeasure);
   m_view.ApplyStyle(StyleToApply(s.style));
   m_view.ShowBlinking(s.blinking);
+  m_view.ShowPractice(s.practice);
 
   if (!presetName) {
     int position = kDefaultPresetPosition;

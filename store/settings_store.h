@@ -30,7 +30,7 @@ namespace ticktavo {
 //   3. for voice 0..8: ShowInstrument, ShowVolume, ShowBlinkSize
 //   4. SetCustomMeasureText
 //   5. ApplyStyle
-//   6. ShowBlinking
+//   6. ShowBlinking, then ShowPractice
 //   main key only:
 //   7. the preset list: InsertPreset for each subkey, in sorted position
 //   8. SelectPreset(stored position; -1 when the list has no such item), then the buttons:

@@ -17,6 +17,14 @@ inline constexpr std::string_view kBpMeasureValue = "BPMeasure";             // 
 inline constexpr std::string_view kMetronomeStyleValue = "Metronome Style";  // DWORD
 inline constexpr std::string_view kCustomMeasureValue = "Custom Measure";    // SZ, text + NUL
 inline constexpr std::string_view kBlinkingValue = "Blinking";               // DWORD type, ONE byte
+// The practice tools (DWORDs; the two switches 0 or 1).
+inline constexpr std::string_view kTrainerValue = "Trainer";
+inline constexpr std::string_view kTrainerStepValue = "Trainer Step";
+inline constexpr std::string_view kTrainerEveryValue = "Trainer Every";
+inline constexpr std::string_view kTrainerTargetValue = "Trainer Target";
+inline constexpr std::string_view kMuteValue = "Mute";
+inline constexpr std::string_view kMutePlayedValue = "Mute Played";
+inline constexpr std::string_view kMuteSilentValue = "Mute Silent";
 // Main key only.
 inline constexpr std::string_view kPresetValue = "Preset";  // DWORD, -1 for no selection
 inline constexpr std::string_view kWindowTopValue = "WindowTop";

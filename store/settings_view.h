@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "rhythm/measure.h"
+#include "rhythm/practice.h"
 #include "store/stored_settings.h"
 
 namespace ticktavo {
@@ -45,6 +46,8 @@ class SettingsView {
   virtual void ApplyStyle(MetronomeStyle style) = 0;
   // Sets the Blink check box and runs its click handler, which hands the flag to the engine.
   virtual void ShowBlinking(bool on) = 0;
+  // Sets the practice tools (numbers within their ranges); they act from the next beat queued.
+  virtual void ShowPractice(const PracticeSettings& practice) = 0;
   // Records the dialog's layout for resizing, while the window still has its created size.
   virtual void CaptureLayout() = 0;
   // Moves the window to the rectangle and repaints it.
@@ -62,6 +65,7 @@ class SettingsView {
   // The custom measure field's whole text.
   virtual std::string CustomMeasureText() const = 0;
   virtual bool Blinking() const = 0;
+  virtual PracticeSettings Practice() const = 0;
   // The whole window, frame included, in screen pixels.
   virtual WindowRect CurrentWindowRect() const = 0;
   // The screens' rectangles, the primary screen first.

@@ -104,6 +104,15 @@ Settings ReadSettings(Registry& registry, Registry::Key key, const Settings& def
   s.customMeasure = ReadCustomMeasure(registry, key, s.customMeasure);
   s.style = ReadDword(registry, key, kMetronomeStyleValue, s.style);
   s.blinking = ReadBlinking(registry, key, s.blinking);
+  PracticeSettings& p = s.practice;
+  p.trainer = ReadDword(registry, key, kTrainerValue, p.trainer ? 1 : 0) != 0;
+  p.trainerStep = ReadDword(registry, key, kTrainerStepValue, p.trainerStep);
+  p.trainerEvery = ReadDword(registry, key, kTrainerEveryValue, p.trainerEvery);
+  p.trainerTarget = ReadDword(registry, key, kTrainerTargetValue, p.trainerTarget);
+  p.mute = ReadDword(registry, key, kMuteValue, p.mute ? 1 : 0) != 0;
+  p.mutePlayed = ReadDword(registry, key, kMutePlayedValue, p.mutePlayed);
+  p.muteSilent = ReadDword(registry, key, kMuteSilentValue, p.muteSilent);
+  p = p.Clamped();
   return s;
 }
 
@@ -129,6 +138,14 @@ RegResult WriteSettings(Registry& registry, Registry::Key key, const Settings& s
   std::byte flag = std::byte(s.blinking ? 1 : 0);
   Accumulate(&first, registry.SetValue(key, kBlinkingValue, kRegDword,
                                        std::span<const std::byte>(&flag, 1)));
+  const PracticeSettings& p = s.practice;
+  Accumulate(&first, WriteDword(registry, key, kTrainerValue, p.trainer ? 1 : 0));
+  Accumulate(&first, WriteDword(registry, key, kTrainerStepValue, p.trainerStep));
+  Accumulate(&first, WriteDword(registry, key, kTrainerEveryValue, p.trainerEvery));
+  Accumulate(&first, WriteDword(registry, key, kTrainerTargetValue, p.trainerTarget));
+  Accumulate(&first, WriteDword(registry, key, kMuteValue, p.mute ? 1 : 0));
+  Accumulate(&first, WriteDword(registry, key, kMutePlayedValue, p.mutePlayed));
+  Accumulate(&first, WriteDword(registry, key, kMuteSilentValue, p.muteSilent));
   return first;
 }
 

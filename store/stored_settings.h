@@ -8,6 +8,7 @@
 
 #include "rhythm/measure.h"
 #include "rhythm/percussion_table.h"
+#include "rhythm/practice.h"
 #include "store/registry.h"
 #include "store/settings_values.h"
 
@@ -40,6 +41,9 @@ struct Settings {
       kDefaultBlinkSize, kDefaultBlinkSize, kDefaultBlinkSize, kDefaultBlinkSize};
   std::string customMeasure = std::string(kDefaultCustomMeasure);
   bool blinking = kDefaultBlinking;
+  // Off, with their default numbers, wherever they are not stored (settings and presets of
+  // earlier versions).
+  PracticeSettings practice;
 
   bool operator==(const Settings&) const = default;
 };
@@ -59,13 +63,16 @@ RegResult WriteDword(Registry& registry, Registry::Key key, std::string_view nam
 // cannot be read (larger than its buffer: a custom text over 1000 characters, a "Blinking"
 // of more than one byte) keeps its default. Values read are then held to what the program
 // can use: an instrument outside 0..46 becomes the voice's default instrument, volumes are
-// held to 0..127, blinker sizes to 0..8, the beats per measure to 0..1000. The tempo is left
-// as stored: the tempo field clamps it exactly as it clamps typed text.
+// held to 0..127, blinker sizes to 0..8, the beats per measure to 0..1000, the practice
+// tools' numbers to their ranges (PracticeSettings::Clamped). The tempo is left as stored:
+// the tempo field clamps it exactly as it clamps typed text.
 Settings ReadSettings(Registry& registry, Registry::Key key, const Settings& defaults);
 
 // Writes every musical value, in the stored order: "BPMinute", "BPMeasure",
 // "Metronome Style", then per voice "Sound n", "Volume n", "Blinker n", then
-// "Custom Measure" (text with its terminating zero) and "Blinking" (one byte). Every write
+// "Custom Measure" (text with its terminating zero), "Blinking" (one byte), then the practice
+// tools: "Trainer", "Trainer Step", "Trainer Every", "Trainer Target", "Mute", "Mute Played",
+// "Mute Silent". Every write
 // is attempted; the result is the first failure, or kSuccess.
 RegResult WriteSettings(Registry& registry, Registry::Key key, const Settings& settings);
 

@@ -87,9 +87,13 @@ bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
 WindowMenu::WindowMenu(QWidget& window, CommandHandler handler)
     : QObject(&window), m_window(&window), m_handler(std::move(handler)) {
   if (const char* text = LoadResourceString(kIdStringAbout)) m_aboutText = QString::fromUtf8(text);
-  if (const char* text = LoadResourceString(kIdStringExport))
+  if (const char* text = LoadResourceString(kIdStringPractice)) {
+    m_practiceText = QString::fromUtf8(text);
+  }
+  if (const char* text = LoadResourceString(kIdStringExport)) {
     m_exportText = QString::fromUtf8(text);
-  if (m_aboutText.isEmpty() && m_exportText.isEmpty()) return;  // no menu
+  }
+  if (m_aboutText.isEmpty() && m_practiceText.isEmpty() && m_exportText.isEmpty()) return;
   window.installEventFilter(this);
   if (m_aboutText.isEmpty()) return;  // no item, and no other way to the box either
   auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), &window);
@@ -109,9 +113,13 @@ bool WindowMenu::eventFilter(QObject* watched, QEvent* event) {
     auto* request = static_cast<QContextMenuEvent*>(event);
     QMenu menu(m_window);
     QAction* about = m_aboutText.isEmpty() ? nullptr : menu.addAction(m_aboutText);
+    QAction* practice = m_practiceText.isEmpty() ? nullptr : menu.addAction(m_practiceText);
     QAction* exportTrack = m_exportText.isEmpty() ? nullptr : menu.addAction(m_exportText);
     QAction* chosen = menu.exec(request->globalPos());
     if (chosen != nullptr && chosen == about) m_handler(static_cast<unsigned>(kIdAboutCommand));
+    if (chosen != nullptr && chosen == practice) {
+      m_handler(static_cast<unsigned>(kIdPracticeCommand));
+    }
     if (chosen != nullptr && chosen == exportTrack) {
       m_handler(static_cast<unsigned>(kIdExportCommand));
     }

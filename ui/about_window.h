@@ -54,9 +54,9 @@ class AboutWindow final : public QDialog {
 
 // The window commands of the main window. Windows puts them on the window menu; X11 and
 // Wayland give programs no window menu, so here they are the items of the window's context
-// menu (a right click on the window's background): About (command 16, string 101, also the F1
-// key), then Export Click Track (command 48, string 106). An item whose string is missing is
-// left out.
+// menu (a right click on the window's background): About (command 16, string 101 "&About
+// Ticktavo...", also the F1 key), then Practice (command 32, string 104 "&Practice..."), then
+// Export Click Track (command 48, string 106). An item whose string is missing is left out.
 class WindowMenu final : public QObject {
   Q_OBJECT
 
@@ -74,6 +74,7 @@ class WindowMenu final : public QObject {
   QPointer<QWidget> m_window;
   CommandHandler m_handler;
   QString m_aboutText;
+  QString m_practiceText;
   QString m_exportText;
 };
 

@@ -30,6 +30,7 @@
 #include "ui/accessibility.h"
 #include "ui/blinker_static.h"
 #include "ui/export_window.h"
+#include "ui/practice_window.h"
 #include "ui/up_down_ctrl.h"
 
 namespace ticktavo {
@@ -83,6 +84,7 @@ class OuterSizeKeeper final : public QObject {
 
 MetronomeWindow::MetronomeWindow(Clock& clock, MidiOut& midi, Registry& registry, QWidget* parent)
     : QDialog(parent),
+      m_clock(clock),
       m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       m_dialog(m_controls, *this, registry, clock, midi) {
   if (m_wakeFd >= 0) {  // without it nothing the engine posts would reach the window
@@ -129,8 +131,8 @@ void MetronomeWindow::Create() {
   m_controls.Attach(BuildDialog(dialogTemplate, *this, DialogUnitsFor(dialogTemplate, font())));
   Get<BlinkerStatic>(kIdMainBlinker)->SetSizeSet(1);
   ConnectHandlers();
-  // X11 and Wayland have no window menu to extend: the About item goes into the window's
-  // context menu, and F1 opens the box too.
+  // X11 and Wayland have no window menu to extend: the About and Practice items go into the
+  // window's context menu, and F1 opens the About box too.
   m_windowMenu = new WindowMenu(*this, [this](unsigned id) { m_dialog.OnSysCommand(id); });
   setWindowIcon(m_appIcon);
   if (!AcceleratorTable().empty()) {
@@ -194,6 +196,7 @@ void MetronomeWindow::ConnectHandlers() {
 void MetronomeWindow::closeEvent(QCloseEvent* event) {
   m_dialog.OnClose();  // nothing the engine reports reaches a control from now on
   m_acceleratorFilter.reset();
+  if (!m_practiceWindow.isNull()) m_practiceWindow->close();
   event->accept();
 }
 
@@ -303,6 +306,20 @@ void MetronomeWindow::OpenAboutBox() {
   about.exec();
 }
 
+PracticeWindow* MetronomeWindow::Practice() const {
+  return m_practiceWindow.data();
+}
+
+void MetronomeWindow::OpenPracticeWindow() {
+  if (m_practiceWindow.isNull()) {
+    m_practiceWindow = new PracticeWindow(m_dialog, m_clock, this);
+    // Beside the main window, on its right, where it covers none of its controls.
+    const QRect main = frameGeometry();
+    m_practiceWindow->move(main.right() + 8, main.top());
+  }
+  m_practiceWindow->show();
+  m_practiceWindow->raise();
+  m_practiceWindow->activateWindow();
 void MetronomeWindow::OpenExportBox(const BeatFeed::Program& program) {
   // Like the About box, its event loop keeps serving the timing thread.
   ExportWindow box(program, m_exportChoices, this);

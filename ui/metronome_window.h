@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 #include <QSocketNotifier>
 
 #include "dialog/export_dialog.h"
@@ -13,6 +14,7 @@
 namespace ticktavo {
 
 class AcceleratorFilter;
+class PracticeWindow;
 class WindowMenu;
 
 // A modal message box with the program's texts, owned by `owner` (null: by nothing, modal to
@@ -57,6 +59,9 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void Repaint(Rect band) override;
   std::vector<WindowRect> Screens() const override;
   void OpenAboutBox() override;
+  void OpenPracticeWindow() override;
+  // The Practice window while it is open, else null.
+  PracticeWindow* Practice() const;
   void OpenExportBox(const BeatFeed::Program& program) override;
   void OpenProductPage(std::string_view address) override;
   void CloseWindow() override { close(); }
@@ -75,6 +80,7 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void ConnectHandlers();
   void Command(int id, Notification code);
 
+  Clock& m_clock;
   bool m_windowCreated = false;
   // The timing thread wakes the window by writing to this event descriptor (no lock, no
   // allocation, no wait; a Qt event would allocate on every beat). It outlives the engine.
@@ -86,6 +92,7 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   QIcon m_appIcon;
   std::unique_ptr<AcceleratorFilter> m_acceleratorFilter;
   WindowMenu* m_windowMenu = nullptr;
+  QPointer<PracticeWindow> m_practiceWindow;
   // The export box's last choices, for its next opening.
   ExportChoices m_exportChoices;
 };

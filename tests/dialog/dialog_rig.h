@@ -113,6 +113,7 @@ class FakeHost final : public WindowHost {
   void Repaint(Rect band) override { repainted.push_back(band); }
   std::vector<WindowRect> Screens() const override { return screens; }
   void OpenAboutBox() override { ++aboutBoxes; }
+  void OpenPracticeWindow() override { ++practiceWindows; }
   void OpenExportBox(const BeatFeed::Program& program) override { exportBoxes.push_back(program); }
   void OpenProductPage(std::string_view address) override { pages.emplace_back(address); }
   void CloseWindow() override;
@@ -128,6 +129,7 @@ class FakeHost final : public WindowHost {
   std::vector<Rect> repainted;
   std::vector<std::string> pages;
   int aboutBoxes = 0;
+  int practiceWindows = 0;
   std::vector<BeatFeed::Program> exportBoxes;  // the program each export box opened with
   int closeRequests = 0;
   // Wakes asked for by the timing thread (a copy starts again from none).

@@ -23,6 +23,10 @@ struct Window final : OwnerMailbox::Receiver {
     log.push_back("beat " + std::to_string(run) + ":" + std::to_string(velocity) + ":" +
                   std::to_string(note));
   }
+  void OnTempoChanged(std::uint64_t run, std::uint32_t serial, int bpm) override {
+    log.push_back("tempo " + std::to_string(run) + ":" + std::to_string(serial) + ":" +
+                  std::to_string(bpm));
+  }
   std::vector<std::string> log;
   std::function<void()> onError;
 };
@@ -31,15 +35,17 @@ void CountWake(void* context) {
   ++*static_cast<int*>(context);
 }
 
-TEST(OwnerMailboxTest, DrainHandsOverTheErrorTheBeatsInOrderAndOnlyTheLatestFrame) {
+TEST(OwnerMailboxTest, DrainHandsOverTheErrorTheLatestTempoTheBeatsInOrderAndTheLatestFrame) {
   Window window;
   OwnerMailbox mailbox(window);
   int wakes = 0;
   mailbox.SetWake(&CountWake, &wakes);
 
+  mailbox.PostTempoChanged(1, 3, 205);
   mailbox.PostBeatPlayed(1, 100, 38);
   mailbox.PostMainBlinkerFrame(1, 8);
   mailbox.PostMainBlinkerFrame(1, 7);
+  mailbox.PostTempoChanged(1, 3, 210);
   mailbox.PostBeatPlayed(1, 90, -1);
   mailbox.PostError("Error sending Midi message to device");
   mailbox.PostError("a second error before the first was shown is dropped");
@@ -47,10 +53,11 @@ TEST(OwnerMailboxTest, DrainHandsOverTheErrorTheBeatsInOrderAndOnlyTheLatestFram
   EXPECT_TRUE(window.log.empty()) << "nothing runs on the posting thread";
 
   mailbox.Drain();
-  EXPECT_EQ(window.log, (std::vector<std::string>{"error Error sending Midi message to device",
-                                                  "beat 1:100:38", "beat 1:90:-1", "frame 1:7"}));
+  EXPECT_EQ(window.log,
+            (std::vector<std::string>{"error Error sending Midi message to device", "tempo 1:3:210",
+                                      "beat 1:100:38", "beat 1:90:-1", "frame 1:7"}));
   mailbox.Drain();  // nothing new
-  EXPECT_EQ(window.log.size(), 4u);
+  EXPECT_EQ(window.log.size(), 5u);
 
   mailbox.PostMainBlinkerFrame(2, 3);
   EXPECT_EQ(wakes, 2);

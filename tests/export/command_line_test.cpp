@@ -35,10 +35,12 @@ TEST(ProgramFromSettings, PlaysTheStoredStyleAndTempo) {
     settings.beatsPerMeasure = c.beats;
     settings.customMeasure = c.custom;
     settings.bpm = c.bpm;
+    settings.practice = {true, 10, 2, 260, true, 2, 1};
     std::string error;
     const std::optional<ClickProgram> program = ProgramFromSettings(settings, &error);
     ASSERT_TRUE(program) << error;
     EXPECT_EQ(program->bpm, c.playedBpm) << c.style;
+    EXPECT_EQ(program->practice, settings.practice) << "the stored practice tools play too";
     EXPECT_EQ(ExportedBeatsPerMeasure(*program), static_cast<int>(c.voices.size()));
     for (std::size_t i = 0; i < c.voices.size(); ++i) {
       EXPECT_TRUE(program->measure.Slot(static_cast<int>(i)).plain);

@@ -31,6 +31,7 @@ class CheckingView final : public SettingsView {
     std::array<int, kVoiceCount> blinkSize{};
     std::string customText = "31212012121";
     bool blinking = true;
+    PracticeSettings practice;
     bool operator==(const Shown&) const = default;
   };
   Shown shown;
@@ -78,6 +79,15 @@ class CheckingView final : public SettingsView {
     OnSettingsChanged();
   }
   void ShowBlinking(bool on) override { shown.blinking = on; }
+  void ShowPractice(const PracticeSettings& practice) override {
+    const PracticeSettings held = practice.Clamped();
+    FUZZ_REQUIRE(
+        practice.trainerStep == held.trainerStep && practice.trainerEvery == held.trainerEvery &&
+            practice.trainerTarget == held.trainerTarget &&
+            practice.mutePlayed == held.mutePlayed && practice.muteSilent == held.muteSilent,
+        "a practice number outside its range");
+    shown.practice = practice;
+  }
   void CaptureLayout() override {}
   void MoveWindowTo(WindowRect rect) override {
     bool onScreen = false;
@@ -98,6 +108,7 @@ class CheckingView final : public SettingsView {
   int BlinkSize(int voice) const override { return shown.blinkSize[Voice(voice)]; }
   std::string CustomMeasureText() const override { return shown.customText; }
   bool Blinking() const override { return shown.blinking; }
+  PracticeSettings Practice() const override { return shown.practice; }
   WindowRect CurrentWindowRect() const override { return window; }
   std::vector<WindowRect> ScreenRects() const override { return screens; }
 

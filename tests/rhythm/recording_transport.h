@@ -103,6 +103,7 @@ class RecordingView final : public TransportView {
     m_log.push_back("ToolTip " + std::string(text));
   }
   void BlankMainBlinker() override { m_log.push_back("BlankMainBlinker"); }
+  void ShowTempo(int bpm) override { m_log.push_back("ShowTempo " + std::to_string(bpm)); }
 
   bool customSelected = false;
   std::string customText = "31212012121";

@@ -214,6 +214,45 @@ TEST_F(SequencerPlayerTest, TrainerStepsTheTempoAtMeasureStartsUpToItsTarget) {
   EXPECT_EQ(SendTicks(), slower);
 }
 
+// A tempo the user sets while the trainer plays wins over the steps already queued (worked
+// out from the old tempo), and the trainer goes on from it. One-beat measures, +10 every
+// measure from 600 BPM; the user sets 300 (200,000 ticks) during the wait after beat 3.
+//   beat 1 at 0 (600: 100,000), beat 2 at 100,000 (610: 98,360), beat 3 at 198,360 (620),
+//   the interval under way becomes 200,000: beat 4 at 398,360 (its queued 630 is dropped),
+//   beat 5 at 598,360 (640 dropped), beat 6 at 798,360 (310 from 300: 193,548),
+//   beat 7 at 991,908 (320: 187,500), beat 8 at 1,179,408 (330).
+TEST_F(SequencerPlayerTest, TempoSetWhileTheTrainerPlaysOverridesQueuedSteps) {
+  PracticeSettings practice;
+  practice.trainer = true;
+  practice.trainerStep = 10;
+  practice.trainerEvery = 1;
+  practice.trainerTarget = 1000;
+  sequencer.SetPractice(practice);
+  sequencer.OnBeatsPerMeasureChanged("1");
+  sequencer.OnTempoChanged(600);
+  OnWindowAt(250'000, [this] { sequencer.OnTempoChanged(300); });
+  PlayUntil(1'200'000);
+  EXPECT_EQ(SendTicks(),
+            (Ticks{0, 100'000, 198'360, 398'360, 598'360, 798'360, 991'908, 1'179'408}));
+  // Only the steps that took effect are reported to the window.
+  std::vector<int> reported;
+  for (const auto& call : owner.CallsOf(RecordingOwner::Kind::kTempo)) {
+    EXPECT_EQ(call.run, sequencer.Run());
+    reported.push_back(call.bpm);
+  }
+  EXPECT_EQ(reported, (std::vector<int>{610, 620, 310, 320, 330}));
+
+  // The window shows the steps as they come; Stop puts back the user's tempo.
+  log.clear();
+  EXPECT_TRUE(sequencer.OnTrainerTempo(sequencer.Run(), 320));
+  EXPECT_EQ(sequencer.Bpm(), 320);
+  EXPECT_EQ(sequencer.UserBpm(), 300);
+  sequencer.StopMetronome();
+  EXPECT_EQ(sequencer.Bpm(), 300);
+  EXPECT_EQ(log.back(), "ShowTempo 300");
+  EXPECT_FALSE(sequencer.OnTrainerTempo(sequencer.Run(), 330)) << "stopped";
+}
+
 // Muted measures keep time: the beats of a silent measure send nothing but keep their places.
 TEST_F(SequencerPlayerTest, MutedMeasuresSendNothingAndKeepTheGrid) {
   struct Row {

@@ -23,6 +23,7 @@ class RecordingView final : public SettingsView {
   std::array<int, 9> blinkSize = {8, 8, 8, 8, 8, 8, 8, 8, 8};
   std::string customText = "31212012121";
   bool blinking = true;
+  PracticeSettings practice;
   WindowRect window{10, 20, 310, 520};
   std::vector<WindowRect> screens = {{0, 0, 1920, 1080}};
   std::vector<std::string> presets;
@@ -72,6 +73,10 @@ class RecordingView final : public SettingsView {
     Log(std::string("ShowBlinking ") + (on ? "1" : "0"));
     blinking = on;
   }
+  void ShowPractice(const PracticeSettings& value) override {
+    Log("ShowPractice");
+    practice = value;
+  }
   void CaptureLayout() override { Log("CaptureLayout"); }
   void MoveWindowTo(WindowRect rect) override {
     Log("MoveWindowTo " + std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
@@ -87,6 +92,7 @@ class RecordingView final : public SettingsView {
   int BlinkSize(int voice) const override { return blinkSize[static_cast<std::size_t>(voice)]; }
   std::string CustomMeasureText() const override { return customText; }
   bool Blinking() const override { return blinking; }
+  PracticeSettings Practice() const override { return practice; }
   WindowRect CurrentWindowRect() const override { return window; }
   std::vector<WindowRect> ScreenRects() const override { return screens; }
 

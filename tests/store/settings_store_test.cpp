@@ -107,6 +107,7 @@ std::vector<std::string> MusicalSteps(const std::string& bpm, const std::string&
   steps.push_back("ApplyStyle " + std::to_string(style));
   steps.push_back("OnSettingsChanged");
   steps.push_back(std::string("ShowBlinking ") + (blinking ? "1" : "0"));
+  steps.push_back("ShowPractice");
   return steps;
 }
 

@@ -143,7 +143,8 @@ TEST_F(SettingsFileTest, FileHasTheDocumentedSchemaParentRowsAndExactBytes) {
             (std::vector<std::string>{"Software", "Software\\Quelbrand",
                                       "Software\\Quelbrand\\Ticktavo"}));
   // 200 = 0xC8 in four little-endian bytes; the flag one byte, typed DWORD; the text with
-  // its zero, typed SZ. 32 musical values + "Preset" + 4 window edges = 37 rows.
+  // its zero, typed SZ. 39 musical values (7 of them the practice tools) + "Preset" + 4 window
+  // edges = 44 rows.
   const std::string where = " FROM reg_value WHERE key = 'Software\\Quelbrand\\Ticktavo' AND ";
   EXPECT_EQ(db.Column("SELECT data" + where + "name = 'BPMinute'"),
             std::vector<std::string>{"C8000000"});
@@ -154,7 +155,7 @@ TEST_F(SettingsFileTest, FileHasTheDocumentedSchemaParentRowsAndExactBytes) {
             std::vector<std::string>{"333100"});
   EXPECT_EQ(db.Column("SELECT type" + where + "name = 'Custom Measure'"),
             std::vector<std::string>{"1"});
-  EXPECT_EQ(db.Column("SELECT count(*) FROM reg_value"), std::vector<std::string>{"37"});
+  EXPECT_EQ(db.Column("SELECT count(*) FROM reg_value"), std::vector<std::string>{"44"});
 }
 
 TEST_F(SettingsFileTest, SettingsSurviveARestartAndAValueWrittenByHandIsRead) {

@@ -59,9 +59,10 @@ TEST_F(StoredSettingsTest, WritesEveryValueInOrderWithExactTypesAndBytes) {
   s.blinkSize[4] = 5;
   s.customMeasure = "1(23)0";
   s.blinking = false;
+  s.practice = {true, 10, 2, 260, true, 2, 1};
   ASSERT_EQ(WriteSettings(recorder, m_key, s), RegResult::kSuccess);
 
-  // 3 leading DWORDs, 9 voices x 3, the text and the flag: 32 values.
+  // 3 leading DWORDs, 9 voices x 3, the text, the flag and 7 practice DWORDs: 39 values.
   std::vector<std::string> expectedNames = {"BPMinute", "BPMeasure", "Metronome Style"};
   for (char n = '0'; n <= '8'; ++n) {
     expectedNames.push_back(std::string("Sound ") + n);
@@ -70,6 +71,10 @@ TEST_F(StoredSettingsTest, WritesEveryValueInOrderWithExactTypesAndBytes) {
   }
   expectedNames.push_back("Custom Measure");
   expectedNames.push_back("Blinking");
+  for (const char* name : {"Trainer", "Trainer Step", "Trainer Every", "Trainer Target", "Mute",
+                           "Mute Played", "Mute Silent"}) {
+    expectedNames.push_back(name);
+  }
   ASSERT_EQ(recorder.writes.size(), expectedNames.size());
   for (std::size_t i = 0; i < expectedNames.size(); ++i) {
     EXPECT_EQ(recorder.writes[i].name, expectedNames[i]);
@@ -88,6 +93,13 @@ TEST_F(StoredSettingsTest, WritesEveryValueInOrderWithExactTypesAndBytes) {
   // One byte with the DWORD type.
   EXPECT_EQ(recorder.writes[31].type, kRegDword);
   EXPECT_EQ(recorder.writes[31].data, Bytes({0}));
+  // The practice tools: 1, 10, 2, 260 (0x104), 1, 2, 1, each a 4-byte DWORD.
+  const int practice[] = {1, 10, 2, 260, 1, 2, 1};
+  for (std::size_t i = 0; i < std::size(practice); ++i) {
+    EXPECT_EQ(recorder.writes[32 + i].type, kRegDword);
+    EXPECT_EQ(recorder.writes[32 + i].data, Bytes({practice[i] & 0xFF, practice[i] >> 8, 0, 0}))
+        << expectedNames[32 + i];
+  }
 }
 
 TEST_F(StoredSettingsTest, ReadsBackWhatWasWritten) {
@@ -103,6 +115,7 @@ TEST_F(StoredSettingsTest, ReadsBackWhatWasWritten) {
   }
   s.customMeasure = std::string(1000, '1');  // the longest text the buffer takes
   s.blinking = false;
+  s.practice = {true, 100, 64, 4, true, 64, 64};  // every number at an end of its range
   ASSERT_EQ(WriteSettings(m_registry, m_key, s), RegResult::kSuccess);
   EXPECT_EQ(ReadSettings(m_registry, m_key, Settings{}), s);
 }
@@ -124,6 +137,8 @@ TEST_F(StoredSettingsTest, MissingValuesKeepTheirDefaults) {
   EXPECT_EQ(first.blinkSize, (std::array<int, 9>{8, 8, 8, 8, 8, 8, 8, 8, 8}));
   EXPECT_EQ(first.customMeasure, "31212012121");
   EXPECT_TRUE(first.blinking);
+  // Settings of earlier versions have no practice tools: off, with their default numbers.
+  EXPECT_EQ(first.practice, (PracticeSettings{false, 5, 4, 200, false, 3, 1}));
 }
 
 TEST_F(StoredSettingsTest, ValuesOutsideTheirRangesAreHeldToThem) {
@@ -163,6 +178,35 @@ TEST_F(StoredSettingsTest, ValuesOutsideTheirRangesAreHeldToThem) {
     int actual = c.scalar ? read.*c.scalar : (read.*c.perVoice)[c.voice];
     EXPECT_EQ(actual, c.expected) << c.name << " stored as " << c.stored;
   }
+
+  // The practice tools' numbers, each at both sides of its range; any switch value but 0 is on.
+  struct PracticeCase {
+    const char* name;
+    int stored;
+    int PracticeSettings::*number;
+    int expected;
+  };
+  const PracticeCase practiceCases[] = {
+      {"Trainer Step", 0, &PracticeSettings::trainerStep, 1},
+      {"Trainer Step", 101, &PracticeSettings::trainerStep, 100},
+      {"Trainer Every", -1, &PracticeSettings::trainerEvery, 1},
+      {"Trainer Every", 65, &PracticeSettings::trainerEvery, 64},
+      {"Trainer Target", 3, &PracticeSettings::trainerTarget, 4},
+      {"Trainer Target", 1001, &PracticeSettings::trainerTarget, 1000},
+      {"Mute Played", 0, &PracticeSettings::mutePlayed, 1},
+      {"Mute Played", INT_MAX, &PracticeSettings::mutePlayed, 64},
+      {"Mute Silent", INT_MIN, &PracticeSettings::muteSilent, 1},
+      {"Mute Silent", 65, &PracticeSettings::muteSilent, 64},
+  };
+  for (const PracticeCase& c : practiceCases) {
+    PutDword(c.name, c.stored);
+    EXPECT_EQ(ReadSettings(m_registry, m_key, Settings{}).practice.*c.number, c.expected)
+        << c.name << " stored as " << c.stored;
+  }
+  PutDword("Trainer", 7);
+  PutDword("Mute", -1);
+  EXPECT_TRUE(ReadSettings(m_registry, m_key, Settings{}).practice.trainer);
+  EXPECT_TRUE(ReadSettings(m_registry, m_key, Settings{}).practice.mute);
 }
 
 TEST_F(StoredSettingsTest, ValuesLargerThanTheirBufferKeepTheDefault) {

@@ -56,6 +56,13 @@ void RecordingOwner::PostBeatPlayed(std::uint64_t run, int velocity, int note) {
   if (m_onBeatPlayed) m_onBeatPlayed(velocity, note);
 }
 
+void RecordingOwner::PostTempoChanged(std::uint64_t run, std::uint32_t /*tempoSerial*/, int bpm) {
+  Call call = Make(Kind::kTempo);
+  call.run = run;
+  call.bpm = bpm;
+  Record(std::move(call));
+}
+
 bool RecordingOwner::PassGate(Kind kind) {
   std::unique_lock lock(m_mutex);
   if (!m_gateClosed || m_gateKind != kind) return !m_closed;

@@ -21,7 +21,7 @@ namespace ticktavo::testing {
 // without reactions, and Close() itself waits until no reaction is running.
 class RecordingOwner final : public PlayerOwner {
  public:
-  enum class Kind { kShowError, kPostError, kFrame, kBeatPlayed };
+  enum class Kind { kShowError, kPostError, kFrame, kBeatPlayed, kTempo };
   struct Call {
     Kind kind = Kind::kShowError;
     std::string text;       // kShowError, kPostError
@@ -29,6 +29,7 @@ class RecordingOwner final : public PlayerOwner {
     std::uint64_t run = 0;  // kFrame, kBeatPlayed
     int velocity = 0;       // kBeatPlayed
     int note = 0;           // kBeatPlayed
+    int bpm = 0;            // kTempo (run as well)
     std::int64_t time = 0;
   };
 
@@ -36,6 +37,7 @@ class RecordingOwner final : public PlayerOwner {
   void PostError(std::string_view text) override;
   void PostMainBlinkerFrame(std::uint64_t run, int frame) override;
   void PostBeatPlayed(std::uint64_t run, int velocity, int note) override;
+  void PostTempoChanged(std::uint64_t run, std::uint32_t tempoSerial, int bpm) override;
 
   // Where call times come from. Default: always 0.
   void SetTimestampSource(std::function<std::int64_t()> source);
