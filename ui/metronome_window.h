@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 
 #include <QDialog>
@@ -8,6 +9,8 @@
 
 #include "dialog/metronome_dialog.h"
 #include "ui/qt_controls.h"
+
+class QTimer;
 
 namespace ticktavo {
 
@@ -46,6 +49,7 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   WindowRect WindowPlace() const override;
   Size ClientSize() const override { return Size{width(), height()}; }
   void MoveWindow(WindowRect place) override;
+  void MoveWindowClient(int left, int top, Size client) override;
   void SetSizeLimits(const SizeLimits& limits) override;
   void Repaint(Rect band) override;
   std::vector<WindowRect> Screens() const override;
@@ -53,6 +57,8 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void OpenProductPage(std::string_view address) override;
   void CloseWindow() override { close(); }
   void RequestWake() override;
+  void SetTimer(int id, int milliseconds) override;
+  void KillTimer(int id) override;
 
  protected:
   bool event(QEvent* event) override;
@@ -78,6 +84,7 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   QIcon m_appIcon;
   std::unique_ptr<AcceleratorFilter> m_acceleratorFilter;
   WindowMenu* m_windowMenu = nullptr;
+  std::map<int, QTimer*> m_timers;  // the dialog's one-shot timers by id, children of the window
 };
 
 }  // namespace ticktavo

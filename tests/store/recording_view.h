@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ class RecordingView final : public SettingsView {
   std::string customText = "31212012121";
   bool blinking = true;
   WindowRect window{10, 20, 310, 520};
+  std::optional<int> rows;  // the rows VisibleRows answers
   std::vector<WindowRect> screens = {{0, 0, 1920, 1080}};
   std::vector<std::string> presets;
   int selected = -1;
@@ -73,9 +75,10 @@ class RecordingView final : public SettingsView {
     blinking = on;
   }
   void CaptureLayout() override { Log("CaptureLayout"); }
-  void MoveWindowTo(WindowRect rect) override {
+  void MoveWindowTo(WindowRect rect, std::optional<int> rows) override {
     Log("MoveWindowTo " + std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
-        std::to_string(rect.right) + " " + std::to_string(rect.bottom));
+        std::to_string(rect.right) + " " + std::to_string(rect.bottom) +
+        (rows ? " rows " + std::to_string(*rows) : std::string()));
     window = rect;
   }
 
@@ -88,6 +91,7 @@ class RecordingView final : public SettingsView {
   std::string CustomMeasureText() const override { return customText; }
   bool Blinking() const override { return blinking; }
   WindowRect CurrentWindowRect() const override { return window; }
+  std::optional<int> VisibleRows() const override { return rows; }
   std::vector<WindowRect> ScreenRects() const override { return screens; }
 
   int PresetCount() const override { return static_cast<int>(presets.size()); }
