@@ -2,6 +2,7 @@
 """Turns the README into the user guide installed with the program (the About box opens it).
 
 Usage: readme_to_html.py README.md OUTPUT.html
+       readme_to_html.py docs/PAGE.md OUTPUT.html       (the pages the README links to)
 
 Reads the part of Markdown the README is written in and writes one self-contained HTML page
 (no scripts, no remote style sheets, nothing fetched when it is opened):
@@ -13,11 +14,13 @@ Reads the part of Markdown the README is written in and writes one self-containe
   1. item               numbered list items
   | a | b |             table rows; the |---| row under the first one makes it a heading row
   > text                quoted text
-  `code` **bold** *emphasis* _emphasis_ [text](address)   within a line
+  `code` **bold** *emphasis* _emphasis_ [text](address) ![picture](address)   within a line
 
 Everything else is text. Every character of the README is escaped, so nothing in it can
 become markup the README did not ask for; only addresses with a scheme of http, https, file or
-mailto, or relative ones, become links.
+mailto, or relative ones, become links. Relative links to the Markdown pages become links to
+their web pages: README.md is the guide (guide.html), any other PAGE.md is PAGE.html beside it,
+so the guide and the pages of docs/ link to each other as the Markdown files do.
 """
 
 import html
@@ -30,9 +33,22 @@ INLINE = re.compile(
     r"|\*\*(?P<bold>.+?)\*\*"
     r"|(?<![\w*])\*(?P<em>[^*\s][^*]*?)\*(?![\w*])"
     r"|(?<!\w)_(?P<em2>[^_\s][^_]*?)_(?!\w)"
+    r"|!\[(?P<alt>[^\]]*)\]\((?P<src>[^)\s]+)\)"
     r"|\[(?P<linktext>[^\]]+)\]\((?P<href>[^)\s]+)\)"
 )
 SAFE_HREF = re.compile(r"^(https?:|file:|mailto:|[^:]*$)", re.IGNORECASE)
+
+
+def page_address(href):
+    """A relative link to a Markdown page as a link to its web page."""
+    if ":" in href or href.startswith("#"):
+        return href
+    path, hash_mark, fragment = href.partition("#")
+    if path.endswith(".md"):
+        folder, _, name = path.rpartition("/")
+        page = "guide.html" if name == "README.md" else name[:-3] + ".html"
+        path = folder + "/" + page if folder else page
+    return path + hash_mark + fragment
 
 
 def inline(text):
@@ -47,11 +63,19 @@ def inline(text):
             out.append("<strong>" + inline(m.group("bold")) + "</strong>")
         elif m.group("em") or m.group("em2"):
             out.append("<em>" + inline(m.group("em") or m.group("em2")) + "</em>")
+        elif m.group("src"):
+            src = m.group("src")
+            if SAFE_HREF.match(src):
+                out.append('<img src="' + html.escape(src, quote=True) + '" alt="'
+                           + html.escape(m.group("alt"), quote=True) + '">')
+            else:
+                out.append(html.escape(m.group("alt")))
         else:
             href = m.group("href")
             label = inline(m.group("linktext"))
             if SAFE_HREF.match(href):
-                out.append('<a href="' + html.escape(href, quote=True) + '">' + label + "</a>")
+                out.append('<a href="' + html.escape(page_address(href), quote=True) + '">'
+                           + label + "</a>")
             else:
                 out.append(label)
         pos = m.end()
