@@ -173,6 +173,23 @@ int RunCommandLine(std::span<const std::string> args, std::ostream& out, std::os
   return kExitOk;
 }
 
+std::optional<std::string> NoDisplayReason(
+    const std::function<const char*(const char*)>& environment) {
+  const auto set = [&environment](const char* name) {
+    const char* value = environment(name);
+    return value != nullptr && *value != '\0';
+  };
+  if (set("DISPLAY") || set("WAYLAND_DISPLAY")) return std::nullopt;
+  if (set("QT_QPA_PLATFORM")) {
+    // The first platform named ("wayland;xcb" tries wayland first), without its options.
+    const std::string_view platforms = environment("QT_QPA_PLATFORM");
+    const std::string_view first = platforms.substr(0, platforms.find_first_of(";:"));
+    if (first != "xcb" && !first.starts_with("wayland")) return std::nullopt;
+  }
+  return "Ticktavo needs a graphical desktop: no display found (DISPLAY / WAYLAND_DISPLAY are "
+         "not set).";
+}
+
 int RunCommandLine(int argc, char* argv[]) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   return RunCommandLine(args, std::cout, std::cerr);

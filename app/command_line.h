@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -20,7 +21,7 @@ struct CommandLine {
 
 // Exit statuses of the command line.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // the export could not be made
+inline constexpr int kExitFailed = 1;  // the export could not be made; no display for the window
 inline constexpr int kExitUsage = 2;   // the options were wrong
 
 // Reads the options after the program's name: "--name value" or "--name=value". Nothing, with
@@ -36,5 +37,13 @@ std::string CommandLineHelp();
 int RunCommandLine(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 // The same with main()'s arguments, on standard output and standard error.
 int RunCommandLine(int argc, char* argv[]);
+
+// The window needs a display: an X server named by DISPLAY or a Wayland compositor named by
+// WAYLAND_DISPLAY, unless QT_QPA_PLATFORM asks for a platform that needs neither (offscreen,
+// for one). Without one the toolkit would abort with its own message; this says why in one
+// line instead. Nothing when a window can be tried. `environment` reads a variable (null when
+// it is not set).
+std::optional<std::string> NoDisplayReason(
+    const std::function<const char*(const char*)>& environment);
 
 }  // namespace ticktavo

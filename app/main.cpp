@@ -1,3 +1,6 @@
+#include <cstdlib>
+#include <iostream>
+
 #include <QApplication>
 
 #include "app/command_line.h"
@@ -9,6 +12,11 @@ int main(int argc, char* argv[]) {
   ticktavo::PrepareSoundEnvironment();
   // Options (an export, the help) run without a window, so without a display.
   if (argc > 1) return ticktavo::RunCommandLine(argc, argv);
+  // The window needs a desktop; without one the toolkit would abort with a message of its own.
+  if (const auto reason = ticktavo::NoDisplayReason(std::getenv)) {
+    std::cerr << *reason << '\n';
+    return ticktavo::kExitFailed;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ticktavo"));
   QApplication::setOrganizationName(QStringLiteral("Quelbrand"));

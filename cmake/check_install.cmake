@@ -1,6 +1,7 @@
 # Installs the build into a fresh temporary prefix and checks that a desktop finds everything
 # where it looks: the program, a valid desktop entry naming it and its icon, the icon in the
-# hicolor theme (scalable and fixed sizes), and the user guide beside the program.
+# hicolor theme (scalable and fixed sizes), and the user guide beside the program with the
+# pages and pictures it links to.
 #
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty scratch folder> [-DVALIDATE=<desktop-file-validate>]
 #         -P check_install.cmake
@@ -21,6 +22,8 @@ set(expected
     bin/ticktavo
     share/applications/ticktavo.desktop
     share/doc/ticktavo/guide.html
+    share/doc/ticktavo/docs/timing.html
+    share/doc/ticktavo/docs/window.png
     share/icons/hicolor/scalable/apps/ticktavo.svg)
 foreach(size 16 24 32 48 64 128 256)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/ticktavo.png)
@@ -50,4 +53,18 @@ file(READ ${PREFIX}/share/doc/ticktavo/guide.html guide LIMIT 200)
 if(NOT guide MATCHES "^<!DOCTYPE html>")
   message(FATAL_ERROR "the installed guide is not an HTML page")
 endif()
+# Every page and picture the guide and its pages link to is installed (relative addresses;
+# anchors are left to the converter's own test).
+file(GLOB pages ${PREFIX}/share/doc/ticktavo/guide.html ${PREFIX}/share/doc/ticktavo/docs/*.html)
+foreach(page ${pages})
+  get_filename_component(folder ${page} DIRECTORY)
+  file(READ ${page} html)
+  string(REGEX MATCHALL "(href|src)=\"[^\"#:]+" addresses "${html}")
+  foreach(address ${addresses})
+    string(REGEX REPLACE "^(href|src)=\"" "" target "${address}")
+    if(NOT EXISTS ${folder}/${target})
+      message(FATAL_ERROR "${page} links to ${target}, which is not installed")
+    endif()
+  endforeach()
+endforeach()
 file(REMOVE_RECURSE ${PREFIX})

@@ -19,7 +19,33 @@ add_custom_command(
           ${TICKTAVO_GUIDE_PICTURES}
   COMMENT "Writing the user guide from the README"
   VERBATIM)
-add_custom_target(user_guide ALL DEPENDS ${TICKTAVO_BUILD_GUIDE})
+# The pages of docs/ the README links to, as web pages beside the guide, with its pictures.
+set(guide_outputs ${TICKTAVO_BUILD_GUIDE})
+file(GLOB TICKTAVO_DOC_PAGES CONFIGURE_DEPENDS ${TICKTAVO_ROOT}/docs/*.md)
+file(GLOB TICKTAVO_DOC_PICTURES CONFIGURE_DEPENDS ${TICKTAVO_ROOT}/docs/*.png)
+foreach(page ${TICKTAVO_DOC_PAGES})
+  get_filename_component(name ${page} NAME_WE)
+  set(out ${CMAKE_BINARY_DIR}/guide/docs/${name}.html)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/guide/docs
+    COMMAND Python3::Interpreter ${TICKTAVO_ROOT}/scripts/readme_to_html.py ${page} ${out}
+    DEPENDS ${page} ${TICKTAVO_ROOT}/scripts/readme_to_html.py
+    VERBATIM)
+  list(APPEND guide_outputs ${out})
+endforeach()
+foreach(picture ${TICKTAVO_DOC_PICTURES})
+  get_filename_component(name ${picture} NAME)
+  set(out ${CMAKE_BINARY_DIR}/guide/docs/${name})
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/guide/docs
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${picture} ${out}
+    DEPENDS ${picture}
+    VERBATIM)
+  list(APPEND guide_outputs ${out})
+endforeach()
+add_custom_target(user_guide ALL DEPENDS ${guide_outputs})
 
 # The program finds the installed guide relative to its own folder, so an installed tree can
 # be moved (or installed with a --prefix other than the configured one) and still find it.
@@ -27,6 +53,7 @@ file(RELATIVE_PATH TICKTAVO_GUIDE_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_DATAROOTDIR}/doc/ticktavo/guide.html)
 
 install(FILES ${TICKTAVO_BUILD_GUIDE} DESTINATION ${TICKTAVO_GUIDE_INSTALL_DIR})
+install(DIRECTORY ${CMAKE_BINARY_DIR}/guide/docs DESTINATION ${TICKTAVO_GUIDE_INSTALL_DIR})
 install(FILES ${TICKTAVO_ROOT}/res/ticktavo.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${TICKTAVO_ROOT}/res/icons/ticktavo.svg

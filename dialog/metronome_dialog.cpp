@@ -71,6 +71,7 @@ void MetronomeDialog::OnInitDialog() {
   }
   AddToolTips();
   LoadSettings(nullptr);
+  if (!m_placed) PlaceFirstStart();
   m_controls.SetFocus(kIdStraight);
 }
 
@@ -134,7 +135,7 @@ void MetronomeDialog::OnCommand(int id, Notification code) {
       if (code == Notification::kChanged) OnBeatsPerMeasureChanged();
       return;
     case kIdTempoEdit:
-      if (code == Notification::kChanged) OnTempoEditChange();
+      if (code == Notification::kChanged) OnTempoEditChange(true);
       if (code == Notification::kKillFocus) OnTempoEditKillFocus();
       return;
     case kIdPresetCombo:
@@ -220,6 +221,10 @@ void MetronomeDialog::OnDestroy() {
   // The window is gone for good from here: the engine may go on sounding what is queued
   // until the program ends, but queues nothing more and nothing it reports reaches a control.
   m_windowGone = true;
+  if (m_tempoPending) {
+    m_tempoPending = false;
+    m_host.KillTimer(kTempoTimer);
+  }
   m_mailbox.Close();
   m_sequencer.ReleaseFeed();
 }
@@ -227,6 +232,9 @@ void MetronomeDialog::OnDestroy() {
 // --- Transport ---
 
 void MetronomeDialog::TogglePlay() {
+  // A tempo still waiting for the typing to pause is the one shown: a Stop keeps it for the next
+  // Play, and nothing should change it a moment after a Play.
+  if (m_tempoPending) ApplyTempo();
   m_sequencer.TogglePlay();
 }
 
@@ -326,20 +334,40 @@ void MetronomeDialog::MakeSaveDefault() {
 
 // --- Tempo ---
 
-void MetronomeDialog::OnTempoEditChange() {
-  const int typed = AtoiPrefix(m_controls.Text(kIdTempoEdit));
+void MetronomeDialog::OnTempoEditChange(bool typed) {
+  const int number = AtoiPrefix(m_controls.Text(kIdTempoEdit));
   // Unsigned comparison: a negative number is above the top, not below the bottom.
-  const auto value = static_cast<unsigned>(typed);
+  const auto value = static_cast<unsigned>(number);
   if (value < static_cast<unsigned>(kMinBpm)) {
     m_bpm = kMinBpm;
   } else if (value > static_cast<unsigned>(kMaxBpm)) {
     m_bpm = kMaxBpm;
   } else {
-    m_bpm = typed;
+    m_bpm = number;
   }
   m_controls.SetPosition(kIdTempoSlider, BpmToSlider(m_bpm));
-  m_sequencer.OnTempoChanged(m_bpm);
+  if (typed && IsPlaying()) {
+    // "1", "14" on the way to "140" are not tempos anyone asked for: the engine gets the
+    // tempo once the typing pauses, or when the field loses the focus. Each keystroke starts
+    // the wait again.
+    m_tempoPending = true;
+    m_host.SetTimer(kTempoTimer, kTempoTypingPauseMs);
+  } else {
+    ApplyTempo();
+  }
   EnableSave(true);
+}
+
+void MetronomeDialog::ApplyTempo() {
+  if (m_tempoPending) {
+    m_tempoPending = false;
+    m_host.KillTimer(kTempoTimer);
+  }
+  m_sequencer.OnTempoChanged(m_bpm);
+}
+
+void MetronomeDialog::OnTimer(int id) {
+  if (id == kTempoTimer && m_tempoPending && !m_windowGone) ApplyTempo();
 }
 
 void MetronomeDialog::OnTempoEditKillFocus() {
@@ -595,6 +623,59 @@ void MetronomeDialog::OnFrameChanged() {
   if (frame == m_layout.m_frame) return;
   m_layout.FrameChanged(frame);
   m_host.SetSizeLimits(m_layout.Limits());
+  // Until the frame is known (on X11 only once the window is shown) the window was placed
+  // without it, and where the system put a first-started window is its business: either way
+  // the title bar may now be off the screen, where it cannot be grabbed.
+  KeepWindowOnScreen();
+}
+
+void MetronomeDialog::KeepWindowOnScreen() {
+  const WindowRect place = m_host.WindowPlace();
+  const WindowRect kept = KeepOnScreen(place, m_host.Screens());
+  if (kept != place) m_host.MoveWindow(kept);
+}
+
+void MetronomeDialog::PlaceFirstStart() {
+  const std::vector<WindowRect> screens = m_host.Screens();
+  if (screens.empty() || !m_layout.m_layoutReady) return;
+  // Placed here rather than left to the system: a system that centres the window without
+  // knowing the frame it will get can put the title bar above a screen the window nearly
+  // fills. Given a place, the frame's corner goes there.
+  const WindowRect& screen = screens.front();
+  const Size client = m_host.ClientSize();
+  const Size frame = m_layout.m_frame;
+  const int width = client.width + frame.width;
+  const int height = client.height + frame.height;
+  const int left = screen.left + (screen.right - screen.left - width) / 2;
+  const int top = screen.top + (screen.bottom - screen.top - height) / 2;
+  const WindowRect kept = KeepOnScreen({left, top, left + width, top + height}, screens);
+  m_host.MoveWindowClient(kept.left, kept.top,
+                          Size{client.width, kept.bottom - kept.top - frame.height});
+}
+
+void MetronomeDialog::MoveWindowTo(WindowRect rect, std::optional<int> rows) {
+  m_placed = true;
+  if (!rows || !m_layout.m_layoutReady) {
+    m_host.MoveWindow(rect);
+    return;
+  }
+  // The rows it showed, not its height: a font or scale changed since then gives rows another
+  // height, and the full window should open full, not with voice 9 folded or a band below it.
+  // Sized by its client area: the frame it will get may not be known yet.
+  const Size client{m_layout.m_fullWidth - m_layout.m_frame.width,
+                    m_layout.ClientHeightForRows(*rows)};
+  const WindowRect outer{rect.left, rect.top, rect.left + client.width + m_layout.m_frame.width,
+                         rect.top + client.height + m_layout.m_frame.height};
+  const WindowRect kept = KeepOnScreen(outer, m_host.Screens());
+  m_host.MoveWindowClient(kept.left, kept.top,
+                          Size{client.width, std::min(client.height, kept.bottom - kept.top -
+                                                                         m_layout.m_frame.height)});
+}
+
+std::optional<int> MetronomeDialog::VisibleRows() const {
+  if (!m_layout.m_layoutReady) return std::nullopt;
+  // Measured as OnSize folds: the client height and the frame the layout knows.
+  return m_layout.StoredRowsAt(m_host.ClientSize().height + m_layout.m_frame.height);
 }
 
 void MetronomeDialog::OnSize() {

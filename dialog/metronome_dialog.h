@@ -36,6 +36,10 @@ class MetronomeDialog final : private TransportView,
   // Answer to the dialog manager's default-button question: "has a default button, and its
   // identifier is 0", so Enter never presses a button.
   static constexpr int kHasDefId = 0x534B;
+  // The one timer the dialog asks its host for, and how long the typing in the tempo field
+  // must pause before a tempo typed while playing reaches the engine.
+  static constexpr int kTempoTimer = 1;
+  static constexpr int kTempoTypingPauseMs = 500;
 
   MetronomeDialog(DialogControls& controls, WindowHost& host, Registry& registry, Clock& clock,
                   MidiOut& midi, TimingPriority priority = TimingPriority::kRealTime);
@@ -76,6 +80,8 @@ class MetronomeDialog final : private TransportView,
   void OnSize();
   // The window's frame may have changed (shown, moved, its state changed).
   void OnFrameChanged();
+  // A timer asked of the host (SetTimer) has come.
+  void OnTimer(int id);
 
   // --- The engine's news, on the window's thread ---
 
@@ -92,9 +98,12 @@ class MetronomeDialog final : private TransportView,
   // The client height the last size change reported, shared by the whole program.
   static int PreviousClientHeight() { return s_prevClientHeight; }
   // The tempo the user set. While the speed trainer plays, the tempo field shows its steps
-  // (ShownBpm); this is the tempo Stop goes back to, and the one saved.
-  int Bpm() const override { return m_sequencer.UserBpm(); }
+  // (ShownBpm); this is the tempo Stop goes back to, and the one saved. A tempo typed while
+  // playing counts from the keystroke, though it reaches the engine once the typing pauses.
+  int Bpm() const override { return m_tempoPending ? m_bpm : m_sequencer.UserBpm(); }
   int ShownBpm() const { return m_bpm; }
+  // A tempo typed while playing that has not reached the engine yet.
+  bool TempoPending() const { return m_tempoPending; }
   MetronomeStyle CurrentStyle() const { return m_style; }
   bool Blinking() const override { return m_blinking; }
   const VoiceSettings& Voices() const { return m_sequencer.Voices(); }
@@ -125,7 +134,11 @@ class MetronomeDialog final : private TransportView,
   void CheckStyleButton(MetronomeStyle style);
   void OnBeatsPerMeasureChanged();
   void OnCustomMeasureChanged();
-  void OnTempoEditChange();
+  // typed: the user changed the field's text (not the slider, a loaded setting or focus loss).
+  void OnTempoEditChange(bool typed = false);
+  // Hands the tempo to the sequencer (and so to a running engine), ending any wait for a pause
+  // in the typing.
+  void ApplyTempo();
   void OnTempoEditKillFocus();
   void OnInstrumentChange(int voice);
   void OnBlinkClicked();
@@ -176,7 +189,12 @@ class MetronomeDialog final : private TransportView,
   void ApplyStyle(MetronomeStyle style) override;
   void ShowBlinking(bool on) override;
   void ShowPractice(const PracticeSettings& practice) override;
-  void MoveWindowTo(WindowRect rect) override { m_host.MoveWindow(rect); }
+  void MoveWindowTo(WindowRect rect, std::optional<int> rows) override;
+  std::optional<int> VisibleRows() const override;
+  // Moves the window wholly onto a screen, title bar included, if it is not.
+  void KeepWindowOnScreen();
+  // A first start (no place stored): the window in the middle of the primary screen.
+  void PlaceFirstStart();
   std::string BeatsPerMeasureText() const override;
   int Style() const override { return static_cast<int>(m_style); }
   int Instrument(int voice) const override;
@@ -209,7 +227,9 @@ class MetronomeDialog final : private TransportView,
   BeatPlayer m_player;
   Sequencer m_sequencer;
 
+  bool m_placed = false;  // the stored place was applied
   int m_bpm = 60;
+  bool m_tempoPending = false;
   bool m_blinking = false;
   MetronomeStyle m_style = MetronomeStyle::Straight;
   SizingLayout m_layout;

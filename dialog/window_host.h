@@ -40,6 +40,9 @@ class WindowHost {
   virtual Size ClientSize() const = 0;
   // Moves and sizes the whole window and repaints it; the resize comes back as OnSize.
   virtual void MoveWindow(WindowRect place) = 0;
+  // Moves the window's outer top-left corner to (left, top) and gives its client area this
+  // size, whatever frame the window manager then puts around it; repaints as MoveWindow.
+  virtual void MoveWindowClient(int left, int top, Size client) = 0;
   virtual void SetSizeLimits(const SizeLimits& limits) = 0;
   // Repaints this band of the client area at once, the controls in it included.
   virtual void Repaint(Rect band) = 0;
@@ -60,6 +63,10 @@ class WindowHost {
   // Any thread (the timing thread), at once, without locking, allocating or waiting: asks the
   // window's thread to call the dialog's OnWake soon. Several requests may come as one call.
   virtual void RequestWake() = 0;
+  // One call of the dialog's OnTimer(id) on the window's thread, about `milliseconds` from now.
+  // Asking again for the same id before it came starts the wait afresh; KillTimer drops it.
+  virtual void SetTimer(int id, int milliseconds) = 0;
+  virtual void KillTimer(int id) = 0;
 
  protected:
   ~WindowHost() = default;

@@ -52,6 +52,16 @@ FoldState SizingLayout::FoldAt(int outerHeight) const {
   return FoldState{visible, visible >= 0, visible >= -1};
 }
 
+int SizingLayout::StoredRowsAt(int outerHeight) const {
+  return std::max(FoldAt(outerHeight).visibleRows, kFewestStoredRows);
+}
+
+int SizingLayout::ClientHeightForRows(int rows) const {
+  const int hidden = kFoldingRows - std::clamp(rows, kFewestStoredRows, kFoldingRows);
+  // k whole pitches fold exactly k rows: the k-th goes at k × pitch − pitch / 2 − 5.
+  return m_fullHeight - m_frame.height - hidden * m_rowPitch;
+}
+
 Rect SizingLayout::AnchorPlace(int k, int clientHeight) const {
   const auto i = static_cast<std::size_t>(std::clamp(k, 0, kAnchorCount - 1));
   return Rect{m_anchorLeft[i], clientHeight - m_anchorBottom[i], m_anchorWidth[i],

@@ -23,6 +23,8 @@ inline constexpr std::array<int, kAnchorCount> kAnchoredControlIds = {1030, 1009
 inline constexpr int kFoldingRows = 9;
 // The smallest outer height the window may be given, frame included.
 inline constexpr int kMinWindowHeight = 180;
+// Rows as stored: -1 shows only the Custom help, -2 nothing that folds.
+inline constexpr int kFewestStoredRows = -2;
 
 // What is shown at one window height.
 struct FoldState {
@@ -66,6 +68,13 @@ struct SizingLayout {
 
   // What is shown at this outer height.
   FoldState FoldAt(int outerHeight) const;
+
+  // The rows shown at this outer height as they are stored: 9 at full height, down to
+  // kFewestStoredRows when nothing folding is left.
+  int StoredRowsAt(int outerHeight) const;
+  // The client height that shows these rows (a stored value) in this layout: the full height
+  // less whole row pitches, so no band is left below the last row shown.
+  int ClientHeightForRows(int rows) const;
 
   // Where anchored control k goes in a client area this tall.
   Rect AnchorPlace(int k, int clientHeight) const;

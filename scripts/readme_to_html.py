@@ -2,6 +2,7 @@
 """Turns the README into the user guide installed with the program (the About box opens it).
 
 Usage: readme_to_html.py README.md OUTPUT.html
+       readme_to_html.py docs/PAGE.md OUTPUT.html       (the pages the README links to)
 
 Reads the part of Markdown the README is written in and writes one self-contained HTML page
 (no scripts, no remote style sheets, nothing fetched when it is opened):
@@ -14,12 +15,15 @@ Reads the part of Markdown the README is written in and writes one self-containe
   | a | b |             table rows; the |---| row under the first one makes it a heading row
   > text                quoted text
   `code` **bold** *emphasis* _emphasis_ [text](address)   within a line
-  ![text](picture.png)  a PNG picture beside the README, written into the page itself
+  ![text](picture.png)  a PNG picture beside the page, written into the page itself
 
 Everything else is text. Every character of the README is escaped, so nothing in it can
 become markup the README did not ask for; only addresses with a scheme of http, https, file or
-mailto, or relative ones, become links. A picture must be a .png file in the README's folder
-or below it; any other (or a missing one) is shown as its text.
+mailto, or relative ones, become links. A picture must be a .png file in the page's folder
+or below it; any other (or a missing one) is shown as its text. Relative links to the Markdown
+pages become links to their web pages: README.md is the guide (guide.html), any other PAGE.md
+is PAGE.html beside it, so the guide and the pages of docs/ link to each other as the Markdown
+files do.
 """
 
 import base64
@@ -55,6 +59,18 @@ def picture(alt, src):
             + '">')
 
 
+def page_address(href):
+    """A relative link to a Markdown page as a link to its web page."""
+    if ":" in href or href.startswith("#"):
+        return href
+    path, hash_mark, fragment = href.partition("#")
+    if path.endswith(".md"):
+        folder, _, name = path.rpartition("/")
+        page = "guide.html" if name == "README.md" else name[:-3] + ".html"
+        path = folder + "/" + page if folder else page
+    return path + hash_mark + fragment
+
+
 def inline(text):
     """Escapes one line of text and renders its inline marks."""
     out = []
@@ -73,7 +89,8 @@ def inline(text):
             href = m.group("href")
             label = inline(m.group("linktext"))
             if SAFE_HREF.match(href):
-                out.append('<a href="' + html.escape(href, quote=True) + '">' + label + "</a>")
+                out.append('<a href="' + html.escape(page_address(href), quote=True) + '">'
+                           + label + "</a>")
             else:
                 out.append(label)
         pos = m.end()

@@ -51,6 +51,10 @@ bool SettingsStore::SaveSettings(std::optional<std::string_view> presetName) {
     more =
         WriteWindowRect(m_registry, key.Get(), KeepOnScreen(m_view.CurrentWindowRect(), screens));
     if (written == RegResult::kSuccess) written = more;
+    if (const std::optional<int> rows = m_view.VisibleRows()) {
+      more = WriteDword(m_registry, key.Get(), kWindowRowsValue, *rows);
+      if (written == RegResult::kSuccess) written = more;
+    }
   }
   // Half a save is worse than none: a failed write undoes the whole save.
   if (written != RegResult::kSuccess) return false;
@@ -115,7 +119,7 @@ void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
     if (opened && WindowRectStored(m_registry, key.Get())) {
       const WindowRect stored = ReadWindowRect(m_registry, key.Get(), m_view.CurrentWindowRect());
       std::vector<WindowRect> screens = m_view.ScreenRects();
-      m_view.MoveWindowTo(KeepOnScreen(stored, screens));
+      m_view.MoveWindowTo(KeepOnScreen(stored, screens), ReadWindowRows(m_registry, key.Get()));
     }
   }
   transaction.Commit();

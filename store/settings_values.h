@@ -31,6 +31,9 @@ inline constexpr std::string_view kWindowTopValue = "WindowTop";
 inline constexpr std::string_view kWindowBottomValue = "WindowBottom";
 inline constexpr std::string_view kWindowLeftValue = "WindowLeft";
 inline constexpr std::string_view kWindowRightValue = "WindowRight";
+// DWORD: the voice rows the window showed (9 at its full height; 0 the headings only, -1 the
+// Custom help only, -2 nothing), so a changed font or scale reopens it with the same rows.
+inline constexpr std::string_view kWindowRowsValue = "WindowRows";
 // Per voice: the 'x' becomes the voice index digit '0' + n, so voice 1 is "Sound 0".
 inline constexpr std::string_view kSoundValueTemplate = "Sound x";
 inline constexpr std::string_view kVolumeValueTemplate = "Volume x";

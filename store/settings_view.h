@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,8 +51,10 @@ class SettingsView {
   virtual void ShowPractice(const PracticeSettings& practice) = 0;
   // Records the dialog's layout for resizing, while the window still has its created size.
   virtual void CaptureLayout() = 0;
-  // Moves the window to the rectangle and repaints it.
-  virtual void MoveWindowTo(WindowRect rect) = 0;
+  // Moves the window to the rectangle and repaints it. With the rows it showed when it was
+  // saved, the window is given the height that shows the same rows in today's layout instead
+  // of the rectangle's height.
+  virtual void MoveWindowTo(WindowRect rect, std::optional<int> rows) = 0;
 
   // ---- The current state ----
 
@@ -68,6 +71,8 @@ class SettingsView {
   virtual PracticeSettings Practice() const = 0;
   // The whole window, frame included, in screen pixels.
   virtual WindowRect CurrentWindowRect() const = 0;
+  // The voice rows shown now (see kWindowRowsValue); nothing before the layout is known.
+  virtual std::optional<int> VisibleRows() const = 0;
   // The screens' rectangles, the primary screen first.
   virtual std::vector<WindowRect> ScreenRects() const = 0;
 

@@ -167,6 +167,12 @@ bool WindowRectStored(Registry& registry, Registry::Key key) {
   return false;
 }
 
+std::optional<int> ReadWindowRows(Registry& registry, Registry::Key key) {
+  const RegResult result = registry.QueryValue(key, kWindowRowsValue, nullptr, {}, nullptr);
+  if (result != RegResult::kSuccess && result != RegResult::kMoreData) return std::nullopt;
+  return ReadDword(registry, key, kWindowRowsValue, kVoiceCount);
+}
+
 RegResult WriteWindowRect(Registry& registry, Registry::Key key, WindowRect rect) {
   RegResult first = RegResult::kSuccess;
   Accumulate(&first, WriteDword(registry, key, kWindowTopValue, rect.top));
@@ -178,20 +184,35 @@ RegResult WriteWindowRect(Registry& registry, Registry::Key key, WindowRect rect
 
 WindowRect KeepOnScreen(WindowRect window, std::span<const WindowRect> screens) {
   if (screens.empty()) return window;
-  for (const WindowRect& screen : screens) {
-    bool outside = window.left >= screen.right || window.top >= screen.bottom ||
-                   window.right < screen.left || window.bottom < screen.top;
-    if (!outside) return window;
-  }
-  // Computed in 64 bits: stored edges can be anything, and the size must not overflow.
-  const WindowRect& primary = screens.front();
-  auto width = static_cast<long long>(window.right) - window.left;
-  auto height = static_cast<long long>(window.bottom) - window.top;
-  auto fit = [](long long value) {
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+  // In 64 bits: stored edges can be anything, and sizes and areas must not overflow.
+  using Wide = long long;
+  const auto overlap = [&window](const WindowRect& screen) {
+    const Wide width =
+        std::min<Wide>(window.right, screen.right) - std::max<Wide>(window.left, screen.left);
+    const Wide height =
+        std::min<Wide>(window.bottom, screen.bottom) - std::max<Wide>(window.top, screen.top);
+    return width > 0 && height > 0 ? width * height : 0;
   };
-  return WindowRect{primary.left, primary.top, fit(primary.left + width),
-                    fit(primary.top + height)};
+  const WindowRect* screen = &screens.front();
+  Wide best = overlap(*screen);
+  for (const WindowRect& other : screens.subspan(1)) {
+    if (const Wide area = overlap(other); area > best) {
+      best = area;
+      screen = &other;
+    }
+  }
+  const Wide width = std::max<Wide>(Wide{window.right} - window.left, 0);
+  const Wide height = std::clamp<Wide>(Wide{window.bottom} - window.top, 0,
+                                       std::max<Wide>(Wide{screen->bottom} - screen->top, 0));
+  // Left and top edges no further than the screen's right and bottom allow, and never before
+  // its left and top: the title bar and the window's left edge stay reachable.
+  const Wide left =
+      std::max<Wide>(std::min<Wide>(window.left, screen->right - width), screen->left);
+  const Wide top = std::max<Wide>(std::min<Wide>(window.top, screen->bottom - height), screen->top);
+  const auto fit = [](Wide value) {
+    return static_cast<int>(std::clamp<Wide>(value, INT_MIN, INT_MAX));
+  };
+  return WindowRect{fit(left), fit(top), fit(left + width), fit(top + height)};
 }
 
 MetronomeStyle StyleToApply(int storedStyle) {

@@ -83,12 +83,14 @@ WindowRect ReadWindowRect(Registry& registry, Registry::Key key, WindowRect curr
 bool WindowRectStored(Registry& registry, Registry::Key key);
 // Written in the same order; the first failure, or kSuccess.
 RegResult WriteWindowRect(Registry& registry, Registry::Key key, WindowRect rect);
+// "WindowRows", or nothing when it is not stored (a file from before it was kept).
+std::optional<int> ReadWindowRows(Registry& registry, Registry::Key key);
 
-// A window that lies wholly outside every screen moves to the primary screen's top-left
-// corner with its size kept; any other window stays where it is, including one that only
-// partly leaves the screens or sits on a second monitor. Per screen S the window counts as
-// on it unless left >= S.right, top >= S.bottom, right < S.left or bottom < S.top.
-// screens[0] is the primary screen; with no screens known the window stays.
+// The whole window, title bar included, on one screen: the screen it overlaps most (the
+// primary one, screens[0], when it overlaps none, or ties), reached by the shortest move.
+// A window taller than that screen is made as tall as the screen (it folds up); one wider
+// than it keeps its width with its left edge on the screen's. A window wholly on a screen
+// stays as it is; with no screens known every window does.
 WindowRect KeepOnScreen(WindowRect window, std::span<const WindowRect> screens);
 
 // The style the dialog applies for a stored "Metronome Style": 0 Straight, 1 Simple

@@ -166,6 +166,7 @@ void MetronomeWindow::ConnectHandlers() {
               [this, id] { Command(id, Notification::kChanged); });
       edit->installEventFilter(this);  // focus loss
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+      combo->installEventFilter(this);  // the wheel
       // Only the user's choices: a selection set by the program does not run the handler.
       connect(combo, &QComboBox::activated, this,
               [this, id] { Command(id, Notification::kSelChange); });
@@ -182,6 +183,7 @@ void MetronomeWindow::ConnectHandlers() {
       connect(upDown, &UpDownCtrl::Stepped, this,
               [this, id](int delta) { m_dialog.OnUpDownStep(id, delta); });
     } else if (auto* slider = qobject_cast<QSlider*>(widget)) {
+      slider->installEventFilter(this);  // the wheel
       // The user's moves (dragging, keys, wheel, clicks on the track) and the end of a drag,
       // never a position set by the program.
       connect(slider, &QSlider::actionTriggered, this,
@@ -223,8 +225,15 @@ bool MetronomeWindow::event(QEvent* event) {
 }
 
 bool MetronomeWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A wheel turned while the pointer passes over a list or a slider would change an instrument,
+  // a volume or the tempo the user never meant to touch: the wheel acts only on the control
+  // that has the focus. Taken here, it does not go on to the window either.
+  if (event->type() == QEvent::Wheel) {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget != nullptr && !widget->hasFocus()) return true;
+  }
   // A context menu of the field itself does not end the typing.
-  if (event->type() == QEvent::FocusOut &&
+  if (event->type() == QEvent::FocusOut && qobject_cast<QLineEdit*>(watched) != nullptr &&
       static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
     const int id = watched->objectName().mid(7).toInt();  // "control<id>"
     if (id != 0) Command(id, Notification::kKillFocus);
@@ -273,6 +282,13 @@ void MetronomeWindow::MoveWindow(WindowRect place) {
   update();
 }
 
+void MetronomeWindow::MoveWindowClient(int left, int top, Size client) {
+  // A window's position is its frame's corner; its size is the inside only.
+  move(left, top);
+  resize(std::max(client.width, 0), std::max(client.height, 0));
+  update();
+}
+
 void MetronomeWindow::SetSizeLimits(const SizeLimits& limits) {
   // Qt limits the client area; the limits are for the whole window. Changing them may resize
   // the window, which comes back through OnSize.
@@ -289,8 +305,9 @@ void MetronomeWindow::Repaint(Rect band) {
 std::vector<WindowRect> MetronomeWindow::Screens() const {
   std::vector<WindowRect> rects;
   const QScreen* primary = QGuiApplication::primaryScreen();
+  // Less the panels and docks: a title bar under a panel cannot be grabbed either.
   auto add = [&rects](const QScreen* screen) {
-    const QRect area = screen->geometry();
+    const QRect area = screen->availableGeometry();
     rects.push_back({area.x(), area.y(), area.x() + area.width(), area.y() + area.height()});
   };
   if (primary != nullptr) add(primary);
@@ -331,6 +348,20 @@ void MetronomeWindow::RequestWake() {
   const std::uint64_t one = 1;
   while (m_wakeFd >= 0 && ::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
   }
+}
+
+void MetronomeWindow::SetTimer(int id, int milliseconds) {
+  QTimer*& timer = m_timers[id];
+  if (timer == nullptr) {
+    timer = new QTimer(this);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, [this, id] { m_dialog.OnTimer(id); });
+  }
+  timer->start(milliseconds);  // a running wait starts afresh
+}
+
+void MetronomeWindow::KillTimer(int id) {
+  if (const auto found = m_timers.find(id); found != m_timers.end()) found->second->stop();
 }
 
 void MetronomeWindow::OpenProductPage(std::string_view address) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 
 #include <QDialog>
@@ -10,6 +11,8 @@
 #include "dialog/export_dialog.h"
 #include "dialog/metronome_dialog.h"
 #include "ui/qt_controls.h"
+
+class QTimer;
 
 namespace ticktavo {
 
@@ -55,6 +58,7 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   WindowRect WindowPlace() const override;
   Size ClientSize() const override { return Size{width(), height()}; }
   void MoveWindow(WindowRect place) override;
+  void MoveWindowClient(int left, int top, Size client) override;
   void SetSizeLimits(const SizeLimits& limits) override;
   void Repaint(Rect band) override;
   std::vector<WindowRect> Screens() const override;
@@ -66,6 +70,8 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   void OpenProductPage(std::string_view address) override;
   void CloseWindow() override { close(); }
   void RequestWake() override;
+  void SetTimer(int id, int milliseconds) override;
+  void KillTimer(int id) override;
 
  protected:
   bool event(QEvent* event) override;
@@ -95,6 +101,7 @@ class MetronomeWindow final : public QDialog, public WindowHost {
   QPointer<PracticeWindow> m_practiceWindow;
   // The export box's last choices, for its next opening.
   ExportChoices m_exportChoices;
+  std::map<int, QTimer*> m_timers;  // the dialog's one-shot timers by id, children of the window
 };
 
 }  // namespace ticktavo

@@ -11,9 +11,6 @@ namespace ticktavo::testing {
 
 namespace {
 
-// The classic 8-point dialog font's base units: 6 × 13 pixels.
-constexpr DialogUnits kUnits{6, 13};
-
 std::string KeyPath(std::string_view preset) {
   return preset.empty() ? PresetKeyPath(std::nullopt) : PresetKeyPath(preset);
 }
@@ -22,7 +19,7 @@ std::string KeyPath(std::string_view preset) {
 
 // --- FakeControls ---
 
-FakeControls::FakeControls(const DialogTemplate& dialogTemplate) {
+FakeControls::FakeControls(const DialogTemplate& dialogTemplate, DialogUnits units) {
   for (const ControlTemplate& t : dialogTemplate.controls) {
     Control& control = m_controls[t.id];
     control.kind = t.kind;
@@ -30,7 +27,7 @@ FakeControls::FakeControls(const DialogTemplate& dialogTemplate) {
     control.enabled = (t.style & kStyleDisabled) == 0;
     const bool combo =
         t.kind == ControlKind::kComboDropDown || t.kind == ControlKind::kComboDropList;
-    control.place = kUnits.ToPixels(t.x, t.y, t.cx, combo ? 13 : t.cy);  // combos closed
+    control.place = units.ToPixels(t.x, t.y, t.cx, combo ? 13 : t.cy);  // combos closed
   }
 }
 
@@ -138,10 +135,21 @@ void FakeHost::MoveWindow(WindowRect rect) {
   ResizeClient(width - frame.width, height - frame.height);
 }
 
+void FakeHost::MoveWindowClient(int left, int top, Size client) {
+  place = WindowRect{left, top, left + place.right - place.left, top + place.bottom - place.top};
+  ResizeClient(client.width, client.height);
+}
+
 void FakeHost::SetSizeLimits(const SizeLimits& value) {
   limits = value;
   const Size client = ClientSize();
   ResizeClient(client.width, client.height);
+}
+
+bool FakeHost::FireTimer(int id) {
+  if (timers.erase(id) == 0) return false;
+  if (m_dialog != nullptr) m_dialog->OnTimer(id);
+  return true;
 }
 
 void FakeHost::CloseWindow() {

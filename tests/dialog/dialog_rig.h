@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dialog/dialog_units.h"
 #include "dialog/metronome_dialog.h"
 #include "res/dialog_template.h"
 #include "store/memory_registry.h"
@@ -24,9 +25,9 @@ namespace ticktavo::testing {
 
 // A window's controls as a table, built from its template (102 unless told): each control
 // starts as the template creates it (caption, enabled, place at 6 × 13 pixels per dialog
-// base unit) and behaves as a widget does where the dialog relies on it: positions stay in
-// their range, a selection outside the list is none, selecting shows the item in a combo's
-// edit part.
+// base unit unless told: the classic 8-point dialog font) and behaves as a widget does where the
+// dialog relies on it: positions stay in their range, a selection outside the list is none,
+// selecting shows the item in a combo's edit part.
 class FakeControls final : public DialogControls {
  public:
   struct Control {
@@ -45,7 +46,8 @@ class FakeControls final : public DialogControls {
     int frame = 0;
   };
 
-  explicit FakeControls(const DialogTemplate& dialogTemplate = MainDialogTemplate());
+  explicit FakeControls(const DialogTemplate& dialogTemplate = MainDialogTemplate(),
+                        DialogUnits units = DialogUnits{6, 13});
   // The control; a test fails on an identifier the template does not have.
   Control& At(int id);
   const Control& At(int id) const;
@@ -109,6 +111,7 @@ class FakeHost final : public WindowHost {
   WindowRect WindowPlace() const override { return place; }
   Size ClientSize() const override;
   void MoveWindow(WindowRect rect) override;
+  void MoveWindowClient(int left, int top, Size client) override;
   void SetSizeLimits(const SizeLimits& value) override;
   void Repaint(Rect band) override { repainted.push_back(band); }
   std::vector<WindowRect> Screens() const override { return screens; }
@@ -118,6 +121,10 @@ class FakeHost final : public WindowHost {
   void OpenProductPage(std::string_view address) override { pages.emplace_back(address); }
   void CloseWindow() override;
   void RequestWake() override { ++wakes.count; }
+  void SetTimer(int id, int milliseconds) override { timers[id] = milliseconds; }
+  void KillTimer(int id) override { timers.erase(id); }
+  // The waiting timer comes now, as the window's thread would deliver it; false if none waits.
+  bool FireTimer(int id);
 
   WindowRect place{100, 50, 100 + 289, 50 + 466};  // 279 × 436 client + the frame
   Size frame{10, 30};
@@ -131,6 +138,7 @@ class FakeHost final : public WindowHost {
   int aboutBoxes = 0;
   int practiceWindows = 0;
   std::vector<BeatFeed::Program> exportBoxes;  // the program each export box opened with
+  std::map<int, int> timers;  // waiting timers: id → the milliseconds asked for
   int closeRequests = 0;
   // Wakes asked for by the timing thread (a copy starts again from none).
   struct Counter {

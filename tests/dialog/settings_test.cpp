@@ -62,10 +62,11 @@ TEST_F(SettingsLoadTest, FirstStartShowsTheDefaultsAndCreatesTheEmptyMainKey) {
   EXPECT_FALSE(At(kIdSavePreset).enabled);
   EXPECT_EQ(At(kIdPlay).text, "&Play");
   EXPECT_EQ(At(kIdMainBlinker).frame, 0);
-  // Loading created the main key and wrote nothing into it; the window stayed in place.
+  // Loading created the main key and wrote nothing into it; the window, 289 × 466 with its
+  // frame, opens in the middle of the 1920 × 1080 screen.
   EXPECT_TRUE(PresetExists(""));
   EXPECT_EQ(StoredDword("", kBpMinuteValue), -12345);
-  EXPECT_EQ(m_host.place, (WindowRect{100, 50, 389, 516}));
+  EXPECT_EQ(m_host.place, (WindowRect{815, 307, 815 + 289, 307 + 466}));
   EXPECT_TRUE(Dialog().LayoutReady());
 }
 
@@ -398,22 +399,25 @@ TEST_F(WindowPlaceTest, ClosingStoresTheOuterRectangleAndTheSelection) {
   EXPECT_EQ(StoredDword("", kBpMinuteValue), 200);
 }
 
-TEST_F(WindowPlaceTest, OffScreenRuleAgainstThePrimaryScreen) {
+// The screen is 1920 × 1080, the window 289 × 466 with its frame: the whole of it, title bar
+// included, comes back on the screen.
+TEST_F(WindowPlaceTest, TheWholeWindowComesBackOnTheScreen) {
   const int w = 289;
   const int h = 466;
   struct Case {
     int left;
     int top;
-    bool movesToOrigin;
+    int expectedLeft;
+    int expectedTop;
   };
   const Case cases[] = {
-      {1920 - 50, 20, false},  // partly off the right edge
-      {1920, 20, true},        // left edge at the right edge
-      {20, 1080, true},        // top edge at the bottom edge
-      {-w - 1, 20, true},      // right < 0
-      {-w, 20, false},         // right == 0 still touches
-      {20, -h - 1, true},      // bottom < 0
-      {-10, -10, false},       // partly above and left
+      {100, 100, 100, 100},           // on the screen
+      {1920 - 50, 20, 1920 - w, 20},  // partly off the right edge
+      {1920, 20, 1920 - w, 20},       // wholly right of it
+      {20, 1080, 20, 1080 - h},       // below it
+      {-w - 1, 20, 0, 20},            // wholly left
+      {20, -10, 20, 0},               // the title bar above the top
+      {-10, -10, 0, 0},               // partly above and left
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.left << "," << c.top);
@@ -423,11 +427,32 @@ TEST_F(WindowPlaceTest, OffScreenRuleAgainstThePrimaryScreen) {
                      {"WindowBottom", c.top + h}});
     m_host = FakeHost();
     Open();
-    const WindowRect expected =
-        c.movesToOrigin ? WindowRect{0, 0, w, h} : WindowRect{c.left, c.top, c.left + w, c.top + h};
-    EXPECT_EQ(m_host.place, expected);
+    EXPECT_EQ(m_host.place,
+              (WindowRect{c.expectedLeft, c.expectedTop, c.expectedLeft + w, c.expectedTop + h}));
     m_dialog.reset();
   }
+}
+
+// X11 decorates a window only once it is shown: the layout is captured without a frame, and
+// the frame then appears around the window where it was put, here with the title bar
+// above the screen. Once, when the frame appears: a window the user then drags partly off
+// stays there.
+TEST_F(WindowPlaceTest, ATitleBarPutOffTheScreenIsBroughtBackWhenTheFrameAppears) {
+  m_host.frame = Size{0, 0};
+  m_host.place = WindowRect{100, 10, 100 + 279, 10 + 436};
+  StoreDwords("", {{"WindowLeft", 100},
+                   {"WindowTop", 10},
+                   {"WindowRight", 100 + 279},
+                   {"WindowBottom", 10 + 436}});
+  Open();
+  EXPECT_EQ(m_host.place, (WindowRect{100, 10, 100 + 279, 10 + 436}));
+  m_host.frame = Size{10, 30};
+  m_host.place = WindowRect{95, -20, 95 + 289, -20 + 466};
+  Dialog().OnFrameChanged();
+  EXPECT_EQ(m_host.place, (WindowRect{95, 0, 95 + 289, 466}));
+  m_host.place = WindowRect{95, -20, 95 + 289, -20 + 466};
+  Dialog().OnFrameChanged();
+  EXPECT_EQ(m_host.place.top, -20);
 }
 
 TEST_F(WindowPlaceTest, AWindowStoredShorterComesBackFoldedAndWithinTheLimits) {
@@ -503,6 +528,42 @@ TEST_F(SettingsRestartTest, ChangedSettingsPresetsAndPlaceComeBack) {
   Choose(kIdPresetCombo, 0);
   EXPECT_EQ(Dialog().Bpm(), 123);
   EXPECT_EQ(At(kIdCustomMeasure).text, "1(23)0");
+}
+
+// A larger font between runs (base units 7 × 16 instead of 6 × 13: rows 28 pixels apart
+// instead of 23, a client area of 326 × 536 instead of 279 × 436) lays the window out anew.
+// It comes back showing the rows it showed: at its new full height when it was full, else
+// shorter by whole rows, so no row is folded that was shown and no band is left empty.
+TEST_F(SettingsRestartTest, AfterAFontChangeTheWindowShowsTheRowsItShowed) {
+  for (const int rows : {9, 5, 0}) {
+    SCOPED_TRACE(rows);
+    m_controls = FakeControls();
+    m_host = FakeHost();
+    OpenFile();
+    Open();
+    m_host.ResizeClient(279, 436 - (9 - rows) * 23);
+    const WindowRect closed = m_host.place;
+    Close();
+    m_dialog.reset();
+    m_file.reset();
+
+    m_controls = FakeControls(MainDialogTemplate(), DialogUnits{7, 16});
+    m_host = FakeHost();
+    m_host.place = WindowRect{100, 50, 100 + 326 + 10, 50 + 536 + 30};
+    OpenFile();
+    Open();
+    EXPECT_EQ(m_host.ClientSize(), (Size{326, 536 - (9 - rows) * 28}));
+    EXPECT_EQ(m_host.place.left, closed.left);
+    EXPECT_EQ(m_host.place.top, closed.top);
+    for (int n = 0; n < 9; ++n) EXPECT_EQ(At(kIdVoiceLabel[n]).visible, n < rows) << n;
+    EXPECT_TRUE(At(kIdVoicesHeading).visible);
+    // The tempo and preset controls sit at the bottom, as far from it as in the full layout.
+    const int tempoTop = DialogUnits{7, 16}.Y(226);
+    EXPECT_EQ(m_host.ClientSize().height - At(kIdTempoEdit).place.y, 536 - tempoTop);
+    Close();
+    m_dialog.reset();
+    m_file.reset();
+  }
 }
 
 // A damaged file: the window comes up on the defaults, the damaged file is kept beside the

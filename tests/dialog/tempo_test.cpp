@@ -147,17 +147,50 @@ TEST_F(TempoFieldTest, EveryStepOfTheSliderChangesTheTempo) {
   EXPECT_EQ(Dialog().Bpm(), 200);
 }
 
-TEST_F(TempoFieldTest, TempoTypedWhilePlayingChangesThePeriodAtOnce) {
+// Typing "140" passes through "1" and "14", which nobody asked to hear: while playing, a typed
+// tempo reaches the engine when the typing pauses (the dialog's timer) or the field loses the
+// focus. The slider and the field itself follow every keystroke; stopped, the tempo is taken
+// at once as ever. Periods are 10^6 fake ticks per second × 60 / tempo, truncated.
+TEST_F(TempoFieldTest, TempoTypedWhilePlayingWaitsForAPauseInTheTyping) {
+  const auto period = [this] { return Dialog().Player().TicksPerBeat(); };
+  Type(kIdTempoEdit, "100");
+  EXPECT_TRUE(m_host.timers.empty());  // stopped: nothing waits
   Click(kIdPlay);
   ASSERT_TRUE(PlayUntilNotes(1));
-  Type(kIdTempoEdit, "120");
-  // 10^6 fake ticks per second × 60 / 120 beats per minute.
-  EXPECT_EQ(Dialog().Player().TicksPerBeat(), 500'000);
+  ASSERT_EQ(period(), 600'000);
+
+  for (const char* typed : {"1", "14", "140"}) {
+    Type(kIdTempoEdit, typed);
+    EXPECT_EQ(period(), 600'000) << typed;
+    EXPECT_EQ(m_host.timers[MetronomeDialog::kTempoTimer], MetronomeDialog::kTempoTypingPauseMs);
+  }
+  EXPECT_EQ(Dialog().Bpm(), 140);
+  EXPECT_EQ(At(kIdTempoSlider).position, MetronomeDialog::BpmToSlider(140));
+  ASSERT_TRUE(m_host.FireTimer(MetronomeDialog::kTempoTimer));
+  EXPECT_EQ(period(), 428'571);
+  EXPECT_FALSE(Dialog().TempoPending());
+
+  // Leaving the field, or the slider, applies at once and ends the wait.
+  Type(kIdTempoEdit, "90");
+  LeaveField(kIdTempoEdit);
+  EXPECT_EQ(period(), 666'666);
+  EXPECT_TRUE(m_host.timers.empty());
+  Type(kIdTempoEdit, "7");
+  Slide(kIdTempoSlider, MetronomeDialog::BpmToSlider(120), true);
+  EXPECT_EQ(period(), 500'000);
+  EXPECT_TRUE(m_host.timers.empty());
+
   // Not restarted: a stop would have reset the device.
   EXPECT_TRUE(Dialog().IsPlaying());
   EXPECT_EQ(m_midi.Count(RecordingMidiOut::Op::kReset), 0);
+
+  // Stopping with a tempo still waiting keeps that tempo for the next Play.
+  Type(kIdTempoEdit, "150");
   Click(kIdPlay);
   EXPECT_EQ(m_midi.Count(RecordingMidiOut::Op::kReset), 1);
+  EXPECT_TRUE(m_host.timers.empty());
+  Click(kIdPlay);
+  EXPECT_EQ(period(), 400'000);
 }
 
 }  // namespace

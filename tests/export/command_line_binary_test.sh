@@ -26,4 +26,14 @@ run --export "$dir/x.wav" --rate 22050 >"$dir/out" 2>"$dir/err" || status=$?
 [ "$status" -eq 2 ] || fail "a bad option exited $status"
 [ "$(wc -l <"$dir/err")" -eq 1 ] || fail "not one line: $(cat "$dir/err")"
 [ ! -e "$dir/x.wav" ] || fail "a file was written"
+# Without options and without a display: one line saying so, status 1, before the toolkit
+# could abort (QT_QPA_PLATFORM unset too: the tests run offscreen).
+status=0
+env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$dir/config" "$app" \
+  >"$dir/out" 2>"$dir/err" || status=$?
+[ "$status" -eq 1 ] || fail "no display: exited $status: $(cat "$dir/err")"
+[ "$(wc -l <"$dir/err")" -eq 1 ] || fail "no display: not one line: $(cat "$dir/err")"
+grep -q '^Ticktavo needs a graphical desktop: no display found' "$dir/err" ||
+  fail "no display: $(cat "$dir/err")"
+[ ! -e "$dir/config" ] || fail "no display: the settings folder was created"
 echo "ok"

@@ -304,5 +304,45 @@ TEST_F(RunCommandLineTest, HelpListsEveryOption) {
   }
 }
 
+// --- Starting the window ---
+
+TEST(NoDisplayReason, AWindowIsTriedOnlyWhereADisplayIsNamed) {
+  struct Case {
+    const char* display;
+    const char* wayland;
+    const char* platform;
+    bool window;
+  };
+  const Case cases[] = {
+      {":0", nullptr, nullptr, true},
+      {nullptr, "wayland-0", nullptr, true},
+      {nullptr, nullptr, nullptr, false},
+      {"", "", nullptr, false},                  // set but empty names nothing
+      {nullptr, nullptr, "offscreen", true},     // a platform that needs no display
+      {nullptr, nullptr, "xcb", false},          // the platforms that do
+      {nullptr, nullptr, "wayland-egl", false},  //
+      {nullptr, nullptr, "wayland;xcb", false},  //
+      {nullptr, nullptr, "vnc:size=800x600", true},
+      {":1", nullptr, "xcb", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << (c.display ? c.display : "-") << " " << (c.wayland ? c.wayland : "-") << " "
+                 << (c.platform ? c.platform : "-"));
+    const auto reason = NoDisplayReason([&c](const char* name) -> const char* {
+      const std::string_view n = name;
+      if (n == "DISPLAY") return c.display;
+      if (n == "WAYLAND_DISPLAY") return c.wayland;
+      if (n == "QT_QPA_PLATFORM") return c.platform;
+      return nullptr;
+    });
+    EXPECT_EQ(!reason.has_value(), c.window);
+    if (reason) {
+      EXPECT_EQ(reason->find('\n'), std::string::npos);
+      EXPECT_NE(reason->find("no display found"), std::string::npos);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ticktavo

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ class RecordingView final : public SettingsView {
   bool blinking = true;
   PracticeSettings practice;
   WindowRect window{10, 20, 310, 520};
+  std::optional<int> rows;  // the rows VisibleRows answers
   std::vector<WindowRect> screens = {{0, 0, 1920, 1080}};
   std::vector<std::string> presets;
   int selected = -1;
@@ -78,9 +80,10 @@ class RecordingView final : public SettingsView {
     practice = value;
   }
   void CaptureLayout() override { Log("CaptureLayout"); }
-  void MoveWindowTo(WindowRect rect) override {
+  void MoveWindowTo(WindowRect rect, std::optional<int> rows) override {
     Log("MoveWindowTo " + std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
-        std::to_string(rect.right) + " " + std::to_string(rect.bottom));
+        std::to_string(rect.right) + " " + std::to_string(rect.bottom) +
+        (rows ? " rows " + std::to_string(*rows) : std::string()));
     window = rect;
   }
 
@@ -94,6 +97,7 @@ class RecordingView final : public SettingsView {
   bool Blinking() const override { return blinking; }
   PracticeSettings Practice() const override { return practice; }
   WindowRect CurrentWindowRect() const override { return window; }
+  std::optional<int> VisibleRows() const override { return rows; }
   std::vector<WindowRect> ScreenRects() const override { return screens; }
 
   int PresetCount() const override { return static_cast<int>(presets.size()); }

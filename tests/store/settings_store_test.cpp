@@ -142,6 +142,7 @@ TEST_F(SettingsStoreTest, SavedSettingsComeBackAtTheNextStart) {
   m_view.customText = "1(23)0";
   m_view.blinking = false;
   m_view.window = {40, 50, 340, 650};
+  m_view.rows = 6;
   m_view.presets = {"Alpha", "Beta"};
   m_view.selected = 1;
   MakeKey("Alpha");
@@ -156,7 +157,7 @@ TEST_F(SettingsStoreTest, SavedSettingsComeBackAtTheNextStart) {
                                                    {0, 1, 2, 3, 4, 5, 6, 7, 8}, "1(23)0", 1, false);
   for (const char* step :
        {"InsertPreset 0 Alpha", "InsertPreset 1 Beta", "SelectPreset 1", "EnableDelete 1",
-        "EnableSave 0", "CaptureLayout", "MoveWindowTo 40 50 340 650"}) {
+        "EnableSave 0", "CaptureLayout", "MoveWindowTo 40 50 340 650 rows 6"}) {
     expected.push_back(step);
   }
   EXPECT_EQ(next.calls, expected);
@@ -229,19 +230,21 @@ TEST_F(SettingsStoreTest, OutOfRangeStoredValuesReachTheDialogHeldToTheirRanges)
   EXPECT_TRUE(m_view.Called("ApplyStyle 2"));  // 7 loads as Custom
 }
 
-TEST_F(SettingsStoreTest, WindowOutsideTheScreensIsBroughtBackOnLoadAndOnSave) {
+TEST_F(SettingsStoreTest, WindowOffTheScreensIsBroughtWhollyOnOnLoadAndOnSave) {
   Store(std::nullopt, "WindowLeft", 2500);
   Store(std::nullopt, "WindowRight", 2800);
   m_store.LoadSettings(std::nullopt);
-  // Top and bottom were not stored: the current 20..520 stays, so height 500 and width 300.
-  EXPECT_EQ(m_view.calls.back(), "MoveWindowTo 0 0 300 500");
+  // Top and bottom were not stored: the current 20..520 stays, so height 500 and width 300,
+  // moved left until its right edge is the screen's.
+  EXPECT_EQ(m_view.calls.back(), "MoveWindowTo 1620 20 1920 520");
 
   m_view.window = {-900, 100, -600, 400};
   ASSERT_TRUE(m_store.SaveSettings(std::nullopt));
   EXPECT_EQ(Stored(std::nullopt, "WindowLeft"), 0);
-  EXPECT_EQ(Stored(std::nullopt, "WindowTop"), 0);
+  EXPECT_EQ(Stored(std::nullopt, "WindowTop"), 100);
   EXPECT_EQ(Stored(std::nullopt, "WindowRight"), 300);
-  EXPECT_EQ(Stored(std::nullopt, "WindowBottom"), 300);
+  EXPECT_EQ(Stored(std::nullopt, "WindowBottom"), 400);
+  EXPECT_EQ(Stored(std::nullopt, "WindowRows"), std::nullopt);  // no layout, no rows
 }
 
 TEST_F(SettingsStoreTest, APresetWithoutBlinkerSizesKeepsTheSizesInForce) {

@@ -272,7 +272,7 @@ TEST_F(StoredSettingsTest, WindowRectangleReadsOverTheCurrentOneInItsOwnOrder) {
   EXPECT_TRUE(WindowRectStored(empty, key));
 }
 
-TEST(KeepOnScreen, MovesOnlyWindowsWhollyOutsideEveryScreen) {
+TEST(KeepOnScreen, PutsTheWholeWindowOnTheScreenItOverlapsMost) {
   const WindowRect primary{0, 0, 1920, 1080};
   const WindowRect right{1920, 0, 3840, 1080};
   const std::vector<WindowRect> one = {primary};
@@ -283,32 +283,36 @@ TEST(KeepOnScreen, MovesOnlyWindowsWhollyOutsideEveryScreen) {
     WindowRect window;
     WindowRect expected;
   };
-  // A moved window keeps its size (width right - left, height bottom - top) at 0,0.
+  // The windows are 300 × 500 unless said: on 1920 × 1080 the right edge goes no further than
+  // x 1620 + 300 and the top no lower than y 580 + 500.
   const Case cases[] = {
       {"on screen", &one, {100, 100, 400, 600}, {100, 100, 400, 600}},
-      {"left at the right edge", &one, {1920, 100, 2220, 600}, {0, 0, 300, 500}},
-      {"left one before the edge", &one, {1919, 100, 2219, 600}, {1919, 100, 2219, 600}},
-      {"top at the bottom edge", &one, {100, 1080, 400, 1580}, {0, 0, 300, 500}},
-      {"wholly left", &one, {-400, 100, -1, 600}, {0, 0, 399, 500}},
-      {"right edge at 0 stays", &one, {-300, 100, 0, 600}, {-300, 100, 0, 600}},
-      {"wholly above", &one, {100, -600, 400, -1}, {0, 0, 300, 599}},
-      {"partly off stays", &one, {1800, 900, 2100, 1400}, {1800, 900, 2100, 1400}},
-      {"on the second monitor stays", &two, {2000, 100, 2300, 600}, {2000, 100, 2300, 600}},
-      {"beyond both monitors", &two, {3840, 100, 4140, 600}, {0, 0, 300, 500}},
+      {"filling the screen", &one, {0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
+      {"one pixel past the right", &one, {1621, 100, 1921, 600}, {1620, 100, 1920, 600}},
+      {"wholly right", &one, {2500, 100, 2800, 600}, {1620, 100, 1920, 600}},
+      {"past the bottom", &one, {100, 900, 400, 1400}, {100, 580, 400, 1080}},
+      {"title bar above the top", &one, {100, -20, 400, 480}, {100, 0, 400, 500}},
+      {"wholly left", &one, {-400, 100, -100, 600}, {0, 100, 300, 600}},
+      {"taller than the screen", &one, {100, -50, 400, 1200}, {100, 0, 400, 1080}},
+      {"wider than the screen", &one, {-100, 100, 2000, 600}, {0, 100, 2100, 600}},
+      {"on the second monitor", &two, {2000, 100, 2300, 600}, {2000, 100, 2300, 600}},
+      {"mostly on the second", &two, {1800, 100, 2100, 600}, {1920, 100, 2220, 600}},
+      {"mostly on the first", &two, {1700, 100, 2000, 600}, {1620, 100, 1920, 600}},
+      {"beyond both: the primary", &two, {3900, 100, 4200, 600}, {1620, 100, 1920, 600}},
       {"no screens known", nullptr, {5000, 5000, 5300, 5500}, {5000, 5000, 5300, 5500}},
   };
   for (const Case& c : cases) {
     std::span<const WindowRect> screens;
     if (c.screens) screens = *c.screens;
-    EXPECT_EQ(KeepOnScreen(c.window, screens), c.expected) << c.what;
+    const WindowRect kept = KeepOnScreen(c.window, screens);
+    EXPECT_EQ(kept, c.expected) << c.what;
+    EXPECT_EQ(KeepOnScreen(kept, screens), kept) << c.what << ": not where it stays";
   }
   // The primary screen need not sit at the origin.
   const std::vector<WindowRect> shifted = {{-1920, 0, 0, 1080}};
-  EXPECT_EQ(KeepOnScreen(WindowRect{100, 100, 400, 600}, shifted),
-            (WindowRect{-1920, 0, -1620, 500}));
-  // Absurd stored edges do not overflow: the width 2^32 - 1 saturates, the height -1 stays.
-  EXPECT_EQ(KeepOnScreen(WindowRect{INT_MIN, 0, INT_MAX, -1}, one),
-            (WindowRect{0, 0, INT_MAX, -1}));
+  EXPECT_EQ(KeepOnScreen(WindowRect{100, 100, 400, 600}, shifted), (WindowRect{-300, 100, 0, 600}));
+  // Absurd stored edges do not overflow: the width 2^32 - 1 saturates, the height -1 is none.
+  EXPECT_EQ(KeepOnScreen(WindowRect{INT_MIN, 0, INT_MAX, -1}, one), (WindowRect{0, 0, INT_MAX, 0}));
 }
 
 TEST(StyleToApply, ZeroAndOneAreThemselvesAnythingElseIsCustom) {

@@ -2,6 +2,8 @@
 // dialog, each of the dialog's calls reaching its widget, the engine's calls coming over from
 // the timing thread, message boxes and closing.
 
+#include <functional>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +14,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "res/dialog_template.h"
 #include "store/settings_values.h"
@@ -128,6 +131,60 @@ TEST_F(MainWindowTest, TheDialogsOwnChangesDoNotComeBackAsTheUsers) {
   EXPECT_EQ(presets->currentIndex(), 0);
   EXPECT_EQ(Get<QComboBox>(kIdVoiceInstrument[0])->currentIndex(),
             PercussionTable::instrumentToCombo[5]);
+}
+
+// A wheel turned while the pointer passes over a list or a slider changes nothing there;
+// once the user has clicked or tabbed to the control, the wheel works on it.
+TEST_F(MainWindowTest, TheWheelMovesOnlyTheControlWithTheFocus) {
+  const auto turn = [](QWidget* widget) {
+    const QPointF inside(5, 5);
+    QWheelEvent wheel(inside, widget->mapToGlobal(inside), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
+  };
+  struct Case {
+    int id;
+    std::function<int()> value;
+  };
+  const Case cases[] = {
+      {kIdVoiceInstrument[0], [this] { return Dialog().Voices().m_instrument[0]; }},
+      {kIdVoiceVolume[0], [this] { return Dialog().Voices().m_volume[0]; }},
+      {kIdVoiceBlinkSize[0], [this] { return Dialog().Voices().m_blinkSize[0]; }},
+      {kIdTempoSlider, [this] { return Dialog().Bpm(); }},
+  };
+  // Away from the ends of their ranges, so a notch either way shows.
+  Dialog().SetVoiceInstrument(0, 20);
+  Dialog().SetVoiceVolume(0, 64);
+  Dialog().SetVoiceBlinkSize(0, 4);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    QWidget* widget = Window().Control(c.id);
+    Window().Control(kIdStraight)->setFocus();
+    const int before = c.value();
+    turn(widget);
+    EXPECT_EQ(c.value(), before);
+    EXPECT_FALSE(widget->hasFocus());  // the wheel does not take the focus either
+    widget->setFocus();
+    turn(widget);
+    EXPECT_NE(c.value(), before);
+  }
+}
+
+// While playing, the tempo typed reaches the engine once the typing pauses (the window's
+// timer), not at the keystrokes on the way.
+TEST_F(MainWindowTest, TypedTempoReachesTheEngineWhenTheTypingPauses) {
+  QTest::mouseClick(Get<QPushButton>(kIdPlay), Qt::LeftButton);
+  ASSERT_TRUE(WaitForNotes(1));
+  const std::int64_t at200 = Dialog().Player().TicksPerBeat();
+  auto* edit = Get<QLineEdit>(kIdTempoEdit);
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(edit, QStringLiteral("14"));
+  EXPECT_TRUE(Dialog().TempoPending());
+  EXPECT_EQ(Dialog().Player().TicksPerBeat(), at200);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !Dialog().TempoPending(); }, 5000));
+  EXPECT_EQ(Dialog().Player().TicksPerBeat(), at200 * 200 / 14);
+  EXPECT_TRUE(edit->hasFocus());
 }
 
 TEST_F(MainWindowTest, TheDialogsCallsReachTheirWidgets) {
