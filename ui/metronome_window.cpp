@@ -337,6 +337,8 @@ void MetronomeWindow::OpenPracticeWindow() {
   m_practiceWindow->show();
   m_practiceWindow->raise();
   m_practiceWindow->activateWindow();
+}
+
 void MetronomeWindow::OpenExportBox(const BeatFeed::Program& program) {
   // Like the About box, its event loop keeps serving the timing thread.
   ExportWindow box(program, m_exportChoices, this);
