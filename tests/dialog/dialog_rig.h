@@ -128,7 +128,7 @@ class FakeHost final : public WindowHost {
 
   WindowRect place{100, 50, 100 + 289, 50 + 466};  // 279 × 436 client + the frame
   Size frame{10, 30};
-  std::vector<WindowRect> screens = {{0, 0, 1920, 1080}};
+  std::vector<WindowRect> screens = std::vector<WindowRect>(1, WindowRect{0, 0, 1920, 1080});
   std::optional<SizeLimits> limits;
   bool shown = false;  // the window exists: boxes are owned by it
   std::deque<MessageResult> answers;
@@ -138,7 +138,7 @@ class FakeHost final : public WindowHost {
   int aboutBoxes = 0;
   int practiceWindows = 0;
   std::vector<BeatFeed::Program> exportBoxes;  // the program each export box opened with
-  std::map<int, int> timers;  // waiting timers: id → the milliseconds asked for
+  std::map<int, int> timers;                   // waiting timers: id → the milliseconds asked for
   int closeRequests = 0;
   // Wakes asked for by the timing thread (a copy starts again from none).
   struct Counter {
