@@ -14,19 +14,16 @@ Reads the part of Markdown the README is written in and writes one self-containe
   1. item               numbered list items
   | a | b |             table rows; the |---| row under the first one makes it a heading row
   > text                quoted text
-  `code` **bold** *emphasis* _emphasis_ [text](address)   within a line
-  ![text](picture.png)  a PNG picture beside the page, written into the page itself
+  `code` **bold** *emphasis* _emphasis_ [text](address) ![picture](address)   within a line
 
 Everything else is text. Every character of the README is escaped, so nothing in it can
 become markup the README did not ask for; only addresses with a scheme of http, https, file or
-mailto, or relative ones, become links. A picture must be a .png file in the page's folder
-or below it; any other (or a missing one) is shown as its text. Relative links to the Markdown
+mailto, or relative ones, become links (and pictures). Relative links to the Markdown
 pages become links to their web pages: README.md is the guide (guide.html), any other PAGE.md
 is PAGE.html beside it, so the guide and the pages of docs/ link to each other as the Markdown
 files do.
 """
 
-import base64
 import html
 import os
 import re
@@ -41,22 +38,6 @@ INLINE = re.compile(
     r"|\[(?P<linktext>[^\]]+)\]\((?P<href>[^)\s]+)\)"
 )
 SAFE_HREF = re.compile(r"^(https?:|file:|mailto:|[^:]*$)", re.IGNORECASE)
-SAFE_PICTURE = re.compile(r"^(?!/)(?!.*(^|/)\.\.(/|$))[\w./-]+\.png$")
-# The README's folder, which pictures are read from; None writes every picture as its text.
-PICTURE_ROOT = None
-
-
-def picture(alt, src):
-    """An <img> with the picture's bytes in it, so the page needs no file beside it."""
-    if PICTURE_ROOT is None or not SAFE_PICTURE.match(src):
-        return html.escape(alt)
-    try:
-        with open(os.path.join(PICTURE_ROOT, src), "rb") as f:
-            data = base64.b64encode(f.read()).decode("ascii")
-    except OSError:
-        return html.escape(alt)
-    return ('<img src="data:image/png;base64,' + data + '" alt="' + html.escape(alt, quote=True)
-            + '">')
 
 
 def page_address(href):
@@ -84,7 +65,12 @@ def inline(text):
         elif m.group("em") or m.group("em2"):
             out.append("<em>" + inline(m.group("em") or m.group("em2")) + "</em>")
         elif m.group("src"):
-            out.append(picture(m.group("alt"), m.group("src")))
+            src = m.group("src")
+            if SAFE_HREF.match(src):
+                out.append('<img src="' + html.escape(src, quote=True) + '" alt="'
+                           + html.escape(m.group("alt"), quote=True) + '">')
+            else:
+                out.append(html.escape(m.group("alt")))
         else:
             href = m.group("href")
             label = inline(m.group("linktext"))
@@ -241,8 +227,6 @@ def main(argv):
     if len(argv) != 3:
         sys.stderr.write("usage: readme_to_html.py README.md OUTPUT.html\n")
         return 2
-    global PICTURE_ROOT
-    PICTURE_ROOT = os.path.dirname(os.path.abspath(argv[1]))
     with open(argv[1], encoding="utf-8") as f:
         title, body = convert(f.readlines())
     page = (

@@ -32,29 +32,6 @@ class HeadingAnchors(unittest.TestCase):
             self.assertIn(anchor, page)
 
 
-class Pictures(unittest.TestCase):
-    def test_a_png_beside_the_readme_is_written_into_the_page(self):
-        import tempfile
-        png = b"\x89PNG\r\n\x1a\n" + bytes(range(16))
-        with tempfile.TemporaryDirectory() as root:
-            os.makedirs(os.path.join(root, "docs"))
-            with open(os.path.join(root, "docs", "w.png"), "wb") as f:
-                f.write(png)
-            readme_to_html.PICTURE_ROOT = root
-            try:
-                page = render("![The <window>](docs/w.png) ![gone](docs/none.png) "
-                              "![up](../w.png) ![far](https://example.org/x.png)\n")
-            finally:
-                readme_to_html.PICTURE_ROOT = None
-        import base64
-        self.assertIn('<img src="data:image/png;base64,' + base64.b64encode(png).decode()
-                      + '" alt="The &lt;window&gt;">', page)
-        self.assertEqual(page.count("<img"), 1)
-        for text in ("gone", "up", "far"):
-            self.assertIn(text, page)
-        self.assertNotIn("example.org", page)
-
-
 class Escaping(unittest.TestCase):
     def test_markup_in_the_text_is_shown_as_typed(self):
         page = render('A <script>alert(1)</script> & "quotes"\n\n| a<b | c |\n|---|---|\n| <i> | & |\n')

@@ -105,8 +105,9 @@ TEST(ExportMenuTest, TheContextMenuSendsTheExportCommand) {
   pick.start(5);
   QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), QPoint(2, 2));
   QApplication::sendEvent(&window, &event);
-  EXPECT_EQ(items, (QStringList{QStringLiteral("&About Ticktavo..."),
-                                QStringLiteral("&Export Click Track...")}));
+  EXPECT_EQ(items,
+            (QStringList{QStringLiteral("&About Ticktavo..."), QStringLiteral("&Practice..."),
+                         QStringLiteral("&Export Click Track...")}));
   EXPECT_EQ(commands, std::vector<unsigned>{kIdExportCommand});
 }
 

@@ -53,7 +53,8 @@ QStringList RightClickAndPick(QWidget& window, int index) {
 
 TEST_F(PracticeWindowTest, OpensFromTheContextMenuRightAfterAbout) {
   EXPECT_EQ(RightClickAndPick(Window(), 1),
-            (QStringList{QStringLiteral("&About Ticktavo..."), QStringLiteral("&Practice...")}));
+            (QStringList{QStringLiteral("&About Ticktavo..."), QStringLiteral("&Practice..."),
+                         QStringLiteral("&Export Click Track...")}));
   PracticeWindow* practice = Window().Practice();
   ASSERT_NE(practice, nullptr);
   EXPECT_EQ(practice->windowTitle(), QStringLiteral("Practice"));
