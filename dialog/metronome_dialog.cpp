@@ -551,6 +551,12 @@ void MetronomeDialog::OnFrameChanged() {
   m_host.SetSizeLimits(m_layout.Limits());
 }
 
+void MetronomeDialog::OnDpiChanged(int newDpi, int oldDpi) {
+  if (!m_layout.m_layoutReady || newDpi == oldDpi) return;
+  m_layout.Rescale(newDpi, oldDpi);
+  m_host.SetSizeLimits(m_layout.Limits());
+}
+
 void MetronomeDialog::OnSize() {
   if (!m_layout.m_layoutReady) return;
   OnFrameChanged();

@@ -82,6 +82,10 @@ class MetronomeDialog final : private TransportView,
   void OnSize();
   // The window's frame may have changed (shown, moved, its state changed).
   void OnFrameChanged();
+  // The window moved to a screen of another pixel density (dots per inch), and the platform
+  // rescaled its controls: the folding layout and the size limits follow. Nothing before the
+  // layout is captured.
+  void OnDpiChanged(int newDpi, int oldDpi);
 
   // --- The engine's news, on the window's thread ---
 

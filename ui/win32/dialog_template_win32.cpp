@@ -40,7 +40,9 @@ Win32ControlStyle StyleOf(const ControlTemplate& control, const ControlTemplate*
     case ControlKind::kStaticText:
       style |= (s & kStyleWordWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP;
       if (s & kStyleCenterVertical) style |= SS_CENTERIMAGE;
-      if (s & kStyleNotify) style |= SS_NOTIFY;
+      // A link: clicks reported, and an address too long for its line shortened in the middle
+      // rather than cut off.
+      if (s & kStyleNotify) style |= SS_NOTIFY | SS_PATHELLIPSIS;
       return {WC_STATICW, style, exStyle};
     case ControlKind::kEdit:
       style |= ES_LEFT;

@@ -145,6 +145,7 @@ void MetronomeWindow::OnInitDialog() {
   SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon));
   SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
   m_accelerators = CreateMainAccelerators();
+  if (const UINT dpi = GetDpiForWindow(m_window); dpi != 0) m_dpi = static_cast<int>(dpi);
   m_wakeTarget.store(m_window, std::memory_order_release);
   m_dialog.OnInitDialog();
 }
@@ -214,6 +215,19 @@ INT_PTR MetronomeWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(m_bigIcon);
+    case WM_DPICHANGED: {
+      // Moved to a screen of another density: the dialog manager rescales the fonts, the
+      // controls and the window (default processing); the folding layout and the limits are
+      // rescaled first, so the new size is held to them, and the window folds again after.
+      const int dpi = HIWORD(wParam);
+      m_dialog.OnDpiChanged(dpi, m_dpi);
+      m_dpi = dpi;
+      PostMessageW(m_window, kRelayoutMessage, 0, 0);
+      return FALSE;
+    }
+    case kRelayoutMessage:
+      m_dialog.OnSize();
+      return TRUE;
     case kWakeMessage:
       m_dialog.OnWake();
       return TRUE;

@@ -26,6 +26,8 @@ namespace ticktavo::win32 {
 class MetronomeWindow final : public WindowHost {
  public:
   static constexpr UINT kWakeMessage = WM_APP + 1;
+  // Folds the window again once the dialog manager has rescaled it for another DPI.
+  static constexpr UINT kRelayoutMessage = WM_APP + 2;
 
   // clock, midi and registry must outlive the window.
   MetronomeWindow(HINSTANCE instance, Clock& clock, MidiOut& midi, Registry& registry,
@@ -70,6 +72,7 @@ class MetronomeWindow final : public WindowHost {
   HINSTANCE m_instance;
   Win32DialogTemplate m_template;
   HWND m_window = nullptr;
+  int m_dpi = USER_DEFAULT_SCREEN_DPI;
   // Read by the timing thread: the window the wake is posted to (null before it exists and
   // once it has begun to close).
   std::atomic<HWND> m_wakeTarget{nullptr};
