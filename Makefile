@@ -68,7 +68,8 @@ install: deps configure
 	cmake --build $(BUILD) -j $(JOBS)
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
-# The Windows build: cross-compiled with mingw-w64, its tests run under Wine.
+# The Windows build: cross-compiled with mingw-w64 into $(WINDOWS_BUILD)/ticktavo.exe, its
+# tests run under Wine, then the smoke test of the real program on a virtual screen.
 windows:
 	@./scripts/install-deps windows
 	@test -f $(WINDOWS_BUILD)/build.ninja || cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
@@ -77,6 +78,7 @@ windows:
 	WINEPREFIX=$(WINEPREFIX_DIR) ./scripts/wine-run --server
 	WINEPREFIX=$(WINEPREFIX_DIR) ctest --test-dir $(WINDOWS_BUILD) --output-on-failure \
 	  --timeout 300 -j $(JOBS)
+	WINEPREFIX=$(WINEPREFIX_DIR) ./tests/windows/smoke $(WINDOWS_BUILD)
 
 format: deps-test
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

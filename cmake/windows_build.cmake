@@ -2,6 +2,9 @@
 # The Qt window does not exist on Windows; the Win32 window takes its place.
 set(TICKTAVO_BUILD_GUI OFF CACHE BOOL "Build the Qt window and its tests" FORCE)
 
+# The program's resources (icon, manifest, version record) are compiled with windres.
+enable_language(RC)
+
 # Windows 10 API level: high-resolution waitable timers.
 add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 NOMINMAX WIN32_LEAN_AND_MEAN)
 

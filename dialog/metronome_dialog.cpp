@@ -678,6 +678,12 @@ std::optional<int> MetronomeDialog::VisibleRows() const {
   return m_layout.StoredRowsAt(m_host.ClientSize().height + m_layout.m_frame.height);
 }
 
+void MetronomeDialog::OnDpiChanged(int newDpi, int oldDpi) {
+  if (!m_layout.m_layoutReady || newDpi == oldDpi) return;
+  m_layout.Rescale(newDpi, oldDpi);
+  m_host.SetSizeLimits(m_layout.Limits());
+}
+
 void MetronomeDialog::OnSize() {
   if (!m_layout.m_layoutReady) return;
   OnFrameChanged();

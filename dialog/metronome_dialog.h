@@ -82,6 +82,10 @@ class MetronomeDialog final : private TransportView,
   void OnFrameChanged();
   // A timer asked of the host (SetTimer) has come.
   void OnTimer(int id);
+  // The window moved to a screen of another pixel density (dots per inch), and the platform
+  // rescaled its controls: the folding layout and the size limits follow. Nothing before the
+  // layout is captured.
+  void OnDpiChanged(int newDpi, int oldDpi);
 
   // --- The engine's news, on the window's thread ---
 

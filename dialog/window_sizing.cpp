@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "dialog/dialog_units.h"
+
 namespace ticktavo {
 
 int HiddenRows(int rowPitch, int fullHeight, int outerHeight) {
@@ -33,6 +35,27 @@ void SizingLayout::FrameChanged(Size frame) {
   m_fullWidth += frame.width - m_frame.width;
   m_fullHeight += frame.height - m_frame.height;
   m_frame = frame;
+}
+
+namespace {
+
+int MulDivRound(int value, int numerator, int denominator) {
+  return DialogUnits::MulDivRound(value, numerator, denominator);
+}
+
+}  // namespace
+
+void SizingLayout::Rescale(int numerator, int denominator) {
+  if (numerator <= 0 || denominator <= 0) return;
+  auto scale = [&](int& length) { length = MulDivRound(length, numerator, denominator); };
+  const Size client{m_fullWidth - m_frame.width, m_fullHeight - m_frame.height};
+  m_fullWidth = m_frame.width + MulDivRound(client.width, numerator, denominator);
+  m_fullHeight = m_frame.height + MulDivRound(client.height, numerator, denominator);
+  scale(m_bottomReserve);
+  scale(m_rowPitch);
+  for (auto* lengths : {&m_anchorBottom, &m_anchorLeft, &m_anchorWidth, &m_anchorHeight}) {
+    for (int& length : *lengths) scale(length);
+  }
 }
 
 SizeLimits SizingLayout::Limits() const {

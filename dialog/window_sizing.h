@@ -62,6 +62,11 @@ struct SizingLayout {
   // keeps its client area and the thresholds stay where they were.
   void FrameChanged(Size frame);
 
+  // The window moved to a screen of another pixel density and the platform rescaled its
+  // controls and client area by numerator / denominator: the client-area lengths follow (the
+  // frame is measured anew by FrameChanged; the least height stays 180 pixels).
+  void Rescale(int numerator, int denominator);
+
   // The limits once the layout is captured: fixed width, height from 180 (never more than the
   // full height) to the full height.
   SizeLimits Limits() const;

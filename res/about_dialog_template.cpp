@@ -17,7 +17,7 @@ constexpr std::array<ControlTemplate, 6> kAboutControls = {{
     // The default button of the box: Enter presses it.
     {kIdOk, K::kPushButton, "OK", 61, 32, 44, 14, kStyleTabStop | kStyleGroup, 0},
     {kIdStaticText, K::kStaticText, "For updates and news visit", 42, 51, 85, 8, kStyleGroup, 0},
-    {kIdAboutLink, K::kStaticText, "", 13, 61, 141, 8, kStyleGroup, 0},
+    {kIdAboutLink, K::kStaticText, "", 13, 61, 141, 8, kStyleGroup | kStyleNotify, 0},
 }};
 
 const DialogTemplate kAboutDialog = {

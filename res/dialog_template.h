@@ -43,6 +43,7 @@ enum ControlStyle : unsigned {
   kStyleAlignRight = 1u << 14,     // up-down: sits inside the buddy's right edge
   kStyleArrowKeys = 1u << 15,      // up-down: the arrow keys step it
   kStyleWordWrap = 1u << 16,       // static text breaks into lines
+  kStyleNotify = 1u << 17,         // static text reports clicks (a link)
 };
 
 struct ControlTemplate {

@@ -11,8 +11,13 @@
 #include "dialog_rig.h"
 #include "res/resource_ids.h"
 #include "store/settings_values.h"
-#include "store/sqlite_registry.h"
 #include "store/store_test_support.h"
+#ifdef _WIN32
+#include "store/windows_registry.h"
+#include "windows_registry_scratch.h"
+#else
+#include "store/sqlite_registry.h"
+#endif
 
 namespace ticktavo::testing {
 namespace {
@@ -169,6 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  }}),
     [](const ::testing::TestParamInfo<StoredCase>& info) { return std::string(info.param.name); });
 
+#ifndef _WIN32
 // A settings file the program cannot use (its folder would have to be made inside a plain
 // file): the window still shows the first start's defaults and can fold.
 TEST_F(SettingsLoadTest, AnUnusableSettingsFileStillShowsTheDefaults) {
@@ -190,6 +196,8 @@ TEST_F(SettingsLoadTest, AnUnusableSettingsFileStillShowsTheDefaults) {
   EXPECT_TRUE(m_host.boxes.empty());
   m_dialog.reset();
 }
+
+#endif
 
 TEST_F(SettingsLoadTest, OneByteBlinkingFromAnEarlierRunIsReadBack) {
   Registry::Key key = 0;
@@ -465,13 +473,17 @@ TEST_F(WindowPlaceTest, AWindowStoredShorterComesBackFoldedAndWithinTheLimits) {
   EXPECT_FALSE(At(kIdVoiceLabel[0]).visible);
 }
 
-// --- A restart over the real settings file ---
+// --- A restart over the real settings store (the file; on Windows the registry) ---
 
 class SettingsRestartTest : public DialogTest {
  protected:
   void OpenFile() {
+#ifdef _WIN32
+    m_file = std::make_unique<WindowsRegistry>(test::ScratchRegistryRoot(m_folder.path()));
+#else
     m_file = SqliteRegistry::Open(m_folder.path() / "ticktavo" / "settings.db", m_errors);
     ASSERT_TRUE(m_file->IsOpen());
+#endif
     m_registry = m_file.get();
   }
   // Closes the window as the user does, and opens a new one over the same file.
@@ -491,7 +503,11 @@ class SettingsRestartTest : public DialogTest {
 
   test::TempFolder m_folder;
   std::ostringstream m_errors;
+#ifdef _WIN32
+  std::unique_ptr<WindowsRegistry> m_file;
+#else
   std::unique_ptr<SqliteRegistry> m_file;
+#endif
 };
 
 TEST_F(SettingsRestartTest, ChangedSettingsPresetsAndPlaceComeBack) {
@@ -566,6 +582,7 @@ TEST_F(SettingsRestartTest, AfterAFontChangeTheWindowShowsTheRowsItShowed) {
   }
 }
 
+#ifndef _WIN32
 // A damaged file: the window comes up on the defaults, the damaged file is kept beside the
 // new one untouched, one line tells why, and the close saves into the new file.
 TEST_F(SettingsRestartTest, ADamagedFileIsKeptAsideAndTheWindowStartsOnTheDefaults) {
@@ -594,6 +611,8 @@ TEST_F(SettingsRestartTest, ADamagedFileIsKeptAsideAndTheWindowStartsOnTheDefaul
   Restart();
   EXPECT_EQ(StoredDword("", "BPMinute"), 200);
 }
+
+#endif
 
 }  // namespace
 }  // namespace ticktavo::testing

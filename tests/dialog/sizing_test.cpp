@@ -92,6 +92,32 @@ TEST(SizingArithmetic, CaptureMeasuresFromTheClientBottom) {
   EXPECT_EQ(layout.FoldAt(460 + 100), (FoldState{9, true, true}));
 }
 
+TEST(SizingArithmetic, ARescaledLayoutFoldsAtTheRescaledThresholds) {
+  // The layout above moved from 96 to 144 dots per inch (× 1.5): client 450 × 630, frame kept
+  // at 10 × 30 (measured anew by FrameChanged), pitch 23 → 34.5 → 35 (halves away from zero).
+  const std::array<Rect, kAnchorCount> anchors = {Rect{5, 380, 290, 36},  Rect{150, 390, 40, 18},
+                                                  Rect{200, 395, 40, 18}, Rect{10, 390, 130, 22},
+                                                  Rect{50, 350, 170, 15}, Rect{10, 352, 40, 12},
+                                                  Rect{230, 349, 35, 18}};
+  SizingLayout layout;
+  layout.Capture(Size{300, 420}, Size{10, 30}, anchors, 150, 173);
+  layout.Rescale(144, 96);
+  EXPECT_EQ(layout.m_fullWidth, 460);
+  EXPECT_EQ(layout.m_fullHeight, 660);
+  EXPECT_EQ(layout.m_rowPitch, 35);
+  EXPECT_EQ(layout.m_bottomReserve, 108);
+  EXPECT_EQ(layout.Limits().minHeight, 180);
+  // Anchor 4 was 70 above the bottom, at x 50, 170 × 15: now 105 above, at 75, 255 × 23 (22.5).
+  EXPECT_EQ(layout.AnchorPlace(4, 600), (Rect{75, 495, 255, 23}));
+  // Voice 9 goes once the window is 35 − 17 − 5 = 13 pixels shorter.
+  EXPECT_EQ(layout.FoldAt(660 - 12), (FoldState{9, true, true}));
+  EXPECT_EQ(layout.FoldAt(660 - 13), (FoldState{8, true, true}));
+  // And back: the same layout again, to the pixel.
+  layout.Rescale(96, 144);
+  EXPECT_EQ(layout.m_fullHeight, 450);
+  EXPECT_EQ(layout.AnchorPlace(4, 320), (Rect{50, 250, 170, 15}));
+}
+
 TEST(SizingArithmetic, ATinyLayoutKeepsItsOwnHeightAsTheLeast) {
   SizingLayout layout;
   layout.Capture(Size{100, 150}, Size{0, 0}, {}, 10, 20);
