@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/beat_player.h"
@@ -53,6 +54,18 @@ class SequencerPlayerTest : public ::testing::Test {
       m_changed.notify_all();
       m_changed.wait(lock, [this] { return !m_pending; });
     });
+  }
+
+  // The speed trainer on, over a simple measure of `beats` starting at `bpm`.
+  void StartTrainer(int step, int every, int target, std::string_view beats, int bpm) {
+    PracticeSettings practice;
+    practice.trainer = true;
+    practice.trainerStep = step;
+    practice.trainerEvery = every;
+    practice.trainerTarget = target;
+    sequencer.SetPractice(practice);
+    sequencer.OnBeatsPerMeasureChanged(beats);
+    sequencer.OnTempoChanged(bpm);
   }
 
   // Plays until the clock reaches `until`, where the engine is stopped, doing the window's
@@ -183,14 +196,7 @@ TEST_F(SequencerPlayerTest, TrainerStepsTheTempoAtMeasureStartsUpToItsTarget) {
   for (const Row& row : rows) {
     for (int i = 0; i < row.intervals; ++i) expected.push_back(expected.back() + row.ticks);
   }
-  PracticeSettings practice;
-  practice.trainer = true;
-  practice.trainerStep = 10;
-  practice.trainerEvery = 2;
-  practice.trainerTarget = 260;
-  sequencer.SetPractice(practice);
-  sequencer.OnBeatsPerMeasureChanged("4");
-  sequencer.OnTempoChanged(200);
+  StartTrainer(/*step=*/10, /*every=*/2, /*target=*/260, /*beats=*/"4", /*bpm=*/200);
   PlayUntil(expected.back() + 1);
   EXPECT_EQ(SendTicks(), expected);
   // Each change comes with an accent (the measure's first beat, voice 2: note 36).
@@ -202,6 +208,7 @@ TEST_F(SequencerPlayerTest, TrainerStepsTheTempoAtMeasureStartsUpToItsTarget) {
   midi.Clear();
   clock.Advance(1'000'000);
   const std::int64_t start = clock.Ticks();
+  PracticeSettings practice = sequencer.Practice();
   practice.trainerTarget = 185;
   practice.trainerEvery = 1;
   sequencer.SetPractice(practice);
@@ -222,14 +229,7 @@ TEST_F(SequencerPlayerTest, TrainerStepsTheTempoAtMeasureStartsUpToItsTarget) {
 //   beat 5 at 598,360 (640 dropped), beat 6 at 798,360 (310 from 300: 193,548),
 //   beat 7 at 991,908 (320: 187,500), beat 8 at 1,179,408 (330).
 TEST_F(SequencerPlayerTest, TempoSetWhileTheTrainerPlaysOverridesQueuedSteps) {
-  PracticeSettings practice;
-  practice.trainer = true;
-  practice.trainerStep = 10;
-  practice.trainerEvery = 1;
-  practice.trainerTarget = 1000;
-  sequencer.SetPractice(practice);
-  sequencer.OnBeatsPerMeasureChanged("1");
-  sequencer.OnTempoChanged(600);
+  StartTrainer(/*step=*/10, /*every=*/1, /*target=*/1000, /*beats=*/"1", /*bpm=*/600);
   OnWindowAt(250'000, [this] { sequencer.OnTempoChanged(300); });
   PlayUntil(1'200'000);
   EXPECT_EQ(SendTicks(),
