@@ -30,8 +30,9 @@ from pathlib import Path
 
 MAIN_KEY = "Software\\Quelbrand\\Ticktavo"
 PERIOD_1000_BPM_NS = 60_000_000_000 // 1000
-# Every value a preset holds: tempo, measure, style, 9 x (sound, volume, blinker), text, flag.
-PRESET_VALUE_COUNT = 3 + 27 + 2
+# Every value a preset holds: tempo, measure, style, 9 x (sound, volume, blinker), text, flag,
+# and the practice tools (trainer on, step, every, target; mute on, played, silent).
+PRESET_VALUE_COUNT = 3 + 27 + 2 + 7
 WINDOW_TIMEOUT = 20.0
 CLOSE_TIMEOUT = 15.0
 
