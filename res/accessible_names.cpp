@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "res/practice_dialog_template.h"
 #include "res/resource_ids.h"
 
 namespace ticktavo {
@@ -23,6 +24,15 @@ constexpr std::array kNamedControls = {
     NamedControl{kIdMainBlinker, "Beat"},
 };
 
+// The Practice window's number fields: each by its label and its unit.
+constexpr std::array kPracticeFields = {
+    NamedControl{kIdTrainerStep, "Trainer step, BPM"},
+    NamedControl{kIdTrainerEvery, "Trainer every, measures"},
+    NamedControl{kIdTrainerTarget, "Trainer up to, BPM"},
+    NamedControl{kIdMutePlayed, "Play, measures"},
+    NamedControl{kIdMuteSilent, "Then mute, measures"},
+};
+
 std::string VoiceName(int voice, const char* what) {
   return "Voice " + std::to_string(voice + 1) + " " + what;
 }
@@ -38,6 +48,13 @@ std::string MainWindowAccessibleName(int controlId) {
     if (controlId == kIdVoiceVolume[voice]) return VoiceName(voice, "volume");
     if (controlId == kIdVoiceBlinkSize[voice]) return VoiceName(voice, "blinker size");
     if (controlId == kIdVoiceBlinker[voice]) return VoiceName(voice, "blinker");
+  }
+  return {};
+}
+
+std::string PracticeWindowAccessibleName(int controlId) {
+  for (const NamedControl& control : kPracticeFields) {
+    if (control.id == controlId) return control.name;
   }
   return {};
 }

@@ -8,24 +8,10 @@
 #include <QPushButton>
 
 #include "dialog/metronome_dialog.h"
+#include "res/accessible_names.h"
 #include "ui/dialog_builder.h"
 
 namespace ticktavo {
-
-namespace {
-
-// What a screen reader says for each number field: its label and its unit.
-struct FieldName {
-  int id;
-  const char* name;
-};
-constexpr FieldName kFieldNames[] = {
-    {kIdTrainerStep, "Trainer step, BPM"},    {kIdTrainerEvery, "Trainer every, measures"},
-    {kIdTrainerTarget, "Trainer up to, BPM"}, {kIdMutePlayed, "Play, measures"},
-    {kIdMuteSilent, "Then mute, measures"},
-};
-
-}  // namespace
 
 PracticeWindow::PracticeWindow(MetronomeDialog& main, Clock& clock, QWidget* owner)
     : QDialog(owner), m_main(main), m_practice(m_controls, main.PracticeTools(), clock) {
@@ -37,8 +23,9 @@ PracticeWindow::PracticeWindow(MetronomeDialog& main, Clock& clock, QWidget* own
   setWindowTitle(QString::fromUtf8(practiceTemplate.caption));
   m_controls.Attach(BuildDialog(practiceTemplate, *this, DialogUnitsFor(practiceTemplate, font())));
   setFixedSize(size());
-  for (const FieldName& field : kFieldNames) {
-    Control(field.id)->setAccessibleName(QString::fromUtf8(field.name));
+  for (const ControlTemplate& control : practiceTemplate.controls) {
+    const std::string name = PracticeWindowAccessibleName(control.id);
+    if (!name.empty()) Control(control.id)->setAccessibleName(QString::fromStdString(name));
   }
   // Enter in a field must not press the Tap button as a default would.
   Get<QPushButton>(kIdTap)->setAutoDefault(false);
