@@ -4,6 +4,7 @@
 #include <windows.h>
 // commctrl.h after windows.h
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include "engine/clock.h"
+#include "res/accessible_names.h"
+#include "res/practice_dialog_template.h"
 #include "res/resource_ids.h"
 #include "store/memory_registry.h"
 #include "support/recording_midi_out.h"
@@ -81,12 +84,27 @@ class Win32WindowTest : public ::testing::Test {
     keys[VK_MENU] = keys[VK_LMENU] = 0;
     SetKeyboardState(keys);
   }
-  std::string Text(int id) const {
+  // A message as the program's loop hands it on, then whatever it caused.
+  void Deliver(MSG message) {
+    if (!m_window->PreTranslateMessage(message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Pump();
+  }
+  static std::string TextOf(HWND window) {
     wchar_t text[256] = {};
-    GetWindowTextW(Control(id), text, 256);
+    GetWindowTextW(window, text, 256);
     std::string narrow;
     for (const wchar_t* c = text; *c != 0; ++c) narrow += static_cast<char>(*c);
     return narrow;
+  }
+  std::string Text(int id) const { return TextOf(Control(id)); }
+  // The Practice window, opened as its window-menu item does.
+  PracticeWindow* OpenPractice() {
+    SendMessageW(Window(), WM_SYSCOMMAND, kIdPracticeCommand, 0);
+    Pump();
+    return m_window->Practice();
   }
 
   // Real time: at the first start's 200 BPM a beat every 300 ms.
@@ -275,6 +293,169 @@ TEST_F(Win32WindowTest, FoldsWithinTheSizeLimits) {
     GetWindowRect(Control(kIdPresetsFrame), &frame);
     EXPECT_EQ(frame.top, presets.top - shrunk);
   }
+}
+
+// The window menu ends with About, then Practice; the Practice window it opens is modeless,
+// owned by the main window and beside it, built from its template; asked again, the same
+// window comes back; Escape closes it while the main window plays on, and the next one shows
+// the count so far; closing the main window closes it.
+TEST_F(Win32WindowTest, PracticeWindowComesFromTheWindowMenuOnceAndGoesWithTheMainWindow) {
+  HMENU menu = GetSystemMenu(Window(), FALSE);
+  const int items = GetMenuItemCount(menu);
+  ASSERT_GE(items, 2);
+  EXPECT_EQ(GetMenuItemID(menu, items - 2), static_cast<UINT>(kIdAboutCommand));
+  EXPECT_EQ(GetMenuItemID(menu, items - 1), static_cast<UINT>(kIdPracticeCommand));
+  wchar_t text[64] = {};
+  GetMenuStringW(menu, items - 1, text, 64, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"&Practice...");
+
+  PracticeWindow* practice = OpenPractice();
+  ASSERT_NE(practice, nullptr);
+  HWND first = practice->Window();
+  EXPECT_EQ(TextOf(first), "Practice");
+  EXPECT_TRUE(IsWindowVisible(first));
+  EXPECT_EQ(GetWindow(first, GW_OWNER), Window());
+  EXPECT_TRUE(IsWindowEnabled(Window()));
+  for (const ControlTemplate& control : PracticeDialogTemplate().controls) {
+    EXPECT_NE(GetDlgItem(first, control.id), nullptr) << control.id;
+  }
+  RECT main{}, own{};
+  GetWindowRect(Window(), &main);
+  GetWindowRect(first, &own);
+  EXPECT_GT(own.left, main.right);  // beside it, on its right: the screen has room
+  EXPECT_EQ(own.top, main.top);
+
+  EXPECT_EQ(OpenPractice(), practice);
+  EXPECT_EQ(practice->Window(), first);
+  int shown = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM count) -> BOOL {
+        if (TextOf(window) == "Practice") ++*reinterpret_cast<int*>(count);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&shown));
+  EXPECT_EQ(shown, 1);
+
+  SendMessageW(Control(kIdPlay), BM_CLICK, 0, 0);
+  ASSERT_TRUE(m_window->Dialog().IsPlaying());
+  HWND measures = GetDlgItem(first, kIdMeasures);
+  ASSERT_TRUE(PumpUntil([&] { return TextOf(measures) == "2"; }));
+  SetFocus(GetDlgItem(first, kIdTrainer));
+  Key(VK_ESCAPE, false);
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_EQ(m_window->Practice(), nullptr);
+  EXPECT_TRUE(m_window->Dialog().IsPlaying());
+  const std::size_t sent = m_midi.Sent().size();
+  EXPECT_TRUE(PumpUntil([&] { return m_midi.Sent().size() >= sent + 4; }));
+
+  practice = OpenPractice();
+  ASSERT_NE(practice, nullptr);
+  HWND second = practice->Window();
+  EXPECT_GE(std::stoi(TextOf(GetDlgItem(second, kIdMeasures))), 2);
+  SendMessageW(Window(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(second));
+  EXPECT_EQ(m_window->Window(), nullptr);
+}
+
+// Taps through the real window: T taps whatever control of the Practice window has the focus,
+// by the time its key went down, and the main window's tempo follows; held down it taps once,
+// and in the main window it is no tap. The Tap button taps as it goes down, once per click.
+TEST_F(Win32WindowTest, PracticeTapsFromEveryControlAndTheMainTempoFollows) {
+  PracticeWindow* practice = OpenPractice();
+  ASSERT_NE(practice, nullptr);
+  HWND window = practice->Window();
+  auto control = [&](int id) { return GetDlgItem(window, id); };
+  SendMessageW(control(kIdTrainer), BM_CLICK, 0, 0);
+  HWND step = control(kIdTrainerStep);
+  ASSERT_TRUE(IsWindowEnabled(step));
+  EXPECT_TRUE(m_window->Dialog().PracticeTools().Practice().trainer);
+  // The number fields take digits only, at once.
+  SendMessageW(step, EM_SETSEL, 0, -1);
+  for (wchar_t c : std::wstring(L"1x2")) SendMessageW(step, WM_CHAR, c, 1);
+  EXPECT_EQ(TextOf(step), "12");
+  EXPECT_EQ(m_window->Dialog().PracticeTools().Practice().trainerStep, 12);
+
+  // Long enough ago that a tap now starts a new count.
+  const DWORD start = GetTickCount() - 60'000;
+  const HWND targets[] = {step, control(kIdTap), control(kIdTrainer), control(kIdTrainerTarget),
+                          step};
+  for (int k = 0; k < 5; ++k) {
+    SetFocus(targets[k]);
+    Deliver(MSG{targets[k], WM_KEYDOWN, 'T', 1, start + 500 * static_cast<DWORD>(k), {}});
+  }
+  EXPECT_EQ(practice->Dialog().Taps().Count(), 5);
+  EXPECT_EQ(TextOf(control(kIdTapResult)), "120 BPM (5 taps)");
+  EXPECT_EQ(Text(kIdTempoEdit), "120");
+  EXPECT_EQ(m_window->Dialog().Bpm(), 120);
+  EXPECT_EQ(SendMessageW(Control(kIdTempoSlider), TBM_GETPOS, 0, 0),
+            MetronomeDialog::BpmToSlider(120));
+  EXPECT_EQ(TextOf(step), "12");  // T typed nothing
+
+  Deliver(MSG{step, WM_KEYDOWN, 'T', 1 | (1 << 30), start + 2'100, {}});  // auto-repeat
+  Deliver(MSG{Control(kIdTempoEdit), WM_KEYDOWN, 'T', 1, start + 2'200, {}});
+  EXPECT_EQ(practice->Dialog().Taps().Count(), 5);
+
+  SendMessageW(control(kIdTap), BM_CLICK, 0, 0);  // pressed, then released
+  Pump();
+  EXPECT_EQ(practice->Dialog().Taps().Count(), 1);
+  EXPECT_EQ(TextOf(control(kIdTapResult)), "Keep tapping...");
+}
+
+// Screen-reader names: the fields and blinkers are read back through the accessibility
+// interface; the lists and sliders (which Wine names by their own text only) have the
+// invisible label a screen reader takes their name from right before them.
+TEST_F(Win32WindowTest, ControlsCarryTheirScreenReaderNames) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  PracticeWindow* practice = OpenPractice();
+  ASSERT_NE(practice, nullptr);
+  struct Case {
+    HWND dialog;
+    const DialogTemplate& source;
+    std::string (*name)(int);
+  } const cases[] = {{Window(), MainDialogTemplate(), &MainWindowAccessibleName},
+                     {practice->Window(), PracticeDialogTemplate(), &PracticeWindowAccessibleName}};
+  int read = 0;
+  for (const Case& c : cases) {
+    for (const ControlTemplate& control : c.source.controls) {
+      const std::string name = c.name(control.id);
+      if (name.empty()) continue;
+      SCOPED_TRACE(name);
+      HWND window = GetDlgItem(c.dialog, control.id);
+      ASSERT_NE(window, nullptr);
+      if (control.kind == ControlKind::kUpDown) {
+        // Its buddy is the field before it, which a label there would have replaced.
+        EXPECT_EQ(SendMessageW(window, UDM_GETBUDDY, 0, 0),
+                  reinterpret_cast<LRESULT>(GetDlgItem(c.dialog, kIdBeatsEdit)));
+        continue;
+      }
+      if (control.kind != ControlKind::kEdit && control.kind != ControlKind::kIconStatic) {
+        HWND label = GetWindow(window, GW_HWNDPREV);
+        wchar_t className[16] = {};
+        GetClassNameW(label, className, 16);
+        EXPECT_EQ(lstrcmpiW(className, WC_STATICW), 0);
+        EXPECT_FALSE(IsWindowVisible(label));
+        EXPECT_EQ(TextOf(label), name);
+        continue;
+      }
+      IAccessible* accessible = nullptr;
+      ASSERT_EQ(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible,
+                                           reinterpret_cast<void**>(&accessible)),
+                S_OK);
+      VARIANT self{};
+      self.vt = VT_I4;
+      self.lVal = CHILDID_SELF;
+      BSTR spoken = nullptr;
+      EXPECT_EQ(accessible->get_accName(self, &spoken), S_OK);
+      const std::wstring expected(name.begin(), name.end());
+      EXPECT_EQ(std::wstring(spoken != nullptr ? spoken : L""), expected);
+      SysFreeString(spoken);
+      accessible->Release();
+      ++read;
+    }
+  }
+  EXPECT_EQ(read, 3 + 10 + 5);  // the beats, custom and tempo fields, the blinkers, practice
+  CoUninitialize();
 }
 
 // The frames: frame 0 is empty; frame f is a disc f × side / 8 pixels across on its middle row,

@@ -75,6 +75,8 @@ Win32ControlStyle StyleOf(const ControlTemplate& control, const ControlTemplate*
       // The application icon is a resource; a blinker's frames are painted by the window.
       style |= control.iconId == kIdAppIcon ? SS_ICON : SS_OWNERDRAW;
       return {WC_STATICW, style, exStyle};
+    case ControlKind::kProgressBar:
+      return {PROGRESS_CLASSW, style, exStyle};
   }
   return {WC_STATICW, style, exStyle};
 }
@@ -96,6 +98,11 @@ DWORD DialogExStyleOf(const DialogTemplate& dialog) {
   return (dialog.style & kDialogAppWindow) ? WS_EX_APPWINDOW : 0;
 }
 
+bool IsNamedByLabel(const ControlTemplate& control) {
+  if (control.kind == ControlKind::kIconStatic) return false;  // named by its text
+  return !(control.kind == ControlKind::kUpDown && (control.style & kStyleAutoBuddy));
+}
+
 void Win32DialogTemplate::Dword(DWORD value) {
   Word(static_cast<WORD>(value & 0xFFFF));
   Word(static_cast<WORD>(value >> 16));
@@ -110,14 +117,34 @@ void Win32DialogTemplate::AlignToDword() {
   if (m_words.size() % 2 != 0) Word(0);
 }
 
-Win32DialogTemplate::Win32DialogTemplate(const DialogTemplate& source) {
+void Win32DialogTemplate::Item(DWORD style, DWORD exStyle, const ControlTemplate& place, DWORD id,
+                               const wchar_t* className) {
+  // DLGITEMTEMPLATEEX, each on a DWORD boundary.
+  AlignToDword();
+  Dword(0);  // help context
+  Dword(exStyle);
+  Dword(style);
+  Word(static_cast<WORD>(place.x));
+  Word(static_cast<WORD>(place.y));
+  Word(static_cast<WORD>(place.cx));
+  Word(static_cast<WORD>(place.cy));
+  Dword(id);  // -1 (no identifier) is 0xFFFFFFFF
+  for (const wchar_t* c = className; *c != L'\0'; ++c) Word(static_cast<WORD>(*c));
+  Word(0);
+}
+
+Win32DialogTemplate::Win32DialogTemplate(const DialogTemplate& source, AccessibleNames names) {
+  std::size_t labels = 0;
+  for (const ControlTemplate& control : source.controls) {
+    if (names != nullptr && IsNamedByLabel(control) && !names(control.id).empty()) ++labels;
+  }
   // DLGTEMPLATEEX.
   Word(kTemplateVersion);
   Word(kExtendedSignature);
   Dword(0);  // help context
   Dword(DialogExStyleOf(source));
   Dword(DialogStyleOf(source));
-  Word(static_cast<WORD>(source.controls.size()));
+  Word(static_cast<WORD>(source.controls.size() + labels));
   Word(0);  // x, y: centred (DS_CENTER); the stored place moves it later
   Word(0);
   Word(static_cast<WORD>(source.cx));
@@ -132,22 +159,21 @@ Win32DialogTemplate::Win32DialogTemplate(const DialogTemplate& source) {
 
   const ControlTemplate* previous = nullptr;
   for (const ControlTemplate& control : source.controls) {
-    // DLGITEMTEMPLATEEX, each on a DWORD boundary.
-    AlignToDword();
     const Win32ControlStyle style = StyleOf(control, previous);
-    Dword(0);  // help context
-    Dword(style.exStyle);
-    Dword(style.style);
-    Word(static_cast<WORD>(control.x));
-    Word(static_cast<WORD>(control.y));
-    Word(static_cast<WORD>(control.cx));
-    Word(static_cast<WORD>(control.cy));
-    Dword(static_cast<DWORD>(control.id));  // -1 (no identifier) is 0xFFFFFFFF
-    for (const wchar_t* c = style.className; *c != L'\0'; ++c) Word(static_cast<WORD>(*c));
-    Word(0);
+    const std::string name = names != nullptr ? names(control.id) : std::string();
+    if (!name.empty() && IsNamedByLabel(control)) {
+      // Never shown, never a tab stop or a mnemonic; it ends a group where the control does.
+      Item(WS_CHILD | SS_LEFT | SS_NOPREFIX | (style.style & WS_GROUP), 0, control,
+           static_cast<DWORD>(-1), WC_STATICW);
+      Text(name.c_str());
+      Word(0);  // no creation data
+    }
+    Item(style.style, style.exStyle, control, static_cast<DWORD>(control.id), style.className);
     if (control.kind == ControlKind::kIconStatic && control.iconId == kIdAppIcon) {
       Word(kOrdinal);
       Word(static_cast<WORD>(control.iconId));
+    } else if (control.kind == ControlKind::kIconStatic && !name.empty()) {
+      Text(name.c_str());
     } else {
       Text(control.caption);
     }

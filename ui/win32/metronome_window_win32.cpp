@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "res/accelerators.h"
+#include "res/accessible_names.h"
 #include "res/resource_ids.h"
 #include "res/string_table.h"
 #include "ui/win32/about_box_win32.h"
@@ -20,29 +21,6 @@ HICON LoadAppIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
   return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIdAppIcon), IMAGE_ICON,
                                        GetSystemMetrics(widthMetric),
                                        GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
-}
-
-// The notification a control's WM_COMMAND code stands for, by the kind of control.
-std::optional<Notification> NotificationOf(ControlKind kind, WORD code) {
-  switch (kind) {
-    case ControlKind::kRadioButton:
-    case ControlKind::kCheckBox:
-    case ControlKind::kPushButton:
-      if (code == BN_CLICKED) return Notification::kClicked;
-      break;
-    case ControlKind::kEdit:
-      if (code == EN_CHANGE) return Notification::kChanged;
-      if (code == EN_KILLFOCUS) return Notification::kKillFocus;
-      break;
-    case ControlKind::kComboDropDown:
-    case ControlKind::kComboDropList:
-      if (code == CBN_SELCHANGE) return Notification::kSelChange;
-      if (code == CBN_EDITCHANGE) return Notification::kEditChange;
-      break;
-    default:
-      break;
-  }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -81,7 +59,8 @@ std::string ProductPageAddress() {
 MetronomeWindow::MetronomeWindow(HINSTANCE instance, Clock& clock, MidiOut& midi,
                                  Registry& registry, TimingPriority priority)
     : m_instance(instance),
-      m_template(MainDialogTemplate()),
+      m_clock(clock),
+      m_template(MainDialogTemplate(), &MainWindowAccessibleName),
       m_controls(MainDialogTemplate()),
       m_dialog(m_controls, *this, registry, clock, midi, priority) {}
 
@@ -102,6 +81,7 @@ bool MetronomeWindow::Create() {
 }
 
 bool MetronomeWindow::PreTranslateMessage(MSG& message) {
+  if (m_practiceWindow != nullptr && m_practiceWindow->PreTranslateMessage(message)) return true;
   if (m_window == nullptr || (message.hwnd != m_window && !IsChild(m_window, message.hwnd))) {
     return false;
   }
@@ -139,7 +119,7 @@ void MetronomeWindow::Result(LRESULT value) {
 
 void MetronomeWindow::OnInitDialog() {
   m_controls.Attach(m_window);
-  AddAboutItem();
+  AddWindowMenuItems();
   m_bigIcon = LoadAppIcon(m_instance, SM_CXICON, SM_CYICON);
   m_smallIcon = LoadAppIcon(m_instance, SM_CXSMICON, SM_CYSMICON);
   SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon));
@@ -150,12 +130,20 @@ void MetronomeWindow::OnInitDialog() {
   m_dialog.OnInitDialog();
 }
 
-void MetronomeWindow::AddAboutItem() {
+void MetronomeWindow::AddWindowMenuItems() {
   HMENU menu = GetSystemMenu(m_window, FALSE);
-  const char* text = LoadResourceString(kIdStringAbout);
-  if (menu == nullptr || text == nullptr || *text == '\0') return;
+  if (menu == nullptr) return;
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, kIdAboutCommand, Widen(text).c_str());
+  const struct {
+    int text;
+    int command;
+  } items[] = {{kIdStringAbout, kIdAboutCommand}, {kIdStringPractice, kIdPracticeCommand}};
+  for (const auto& item : items) {
+    const char* text = LoadResourceString(item.text);
+    if (text != nullptr && *text != '\0') {
+      AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.command), Widen(text).c_str());
+    }
+  }
 }
 
 INT_PTR MetronomeWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -176,7 +164,8 @@ INT_PTR MetronomeWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == static_cast<WPARAM>(kIdAboutCommand)) {
+      if ((wParam & 0xFFF0) == static_cast<WPARAM>(kIdAboutCommand) ||
+          (wParam & 0xFFF0) == static_cast<WPARAM>(kIdPracticeCommand)) {
         m_dialog.OnSysCommand(static_cast<unsigned>(wParam));
         return TRUE;
       }
@@ -185,6 +174,7 @@ INT_PTR MetronomeWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // Saves the settings; from here nothing the engine reports reaches the window.
       m_wakeTarget.store(nullptr, std::memory_order_release);
       m_dialog.OnClose();
+      m_practiceWindow.reset();
       DestroyWindow(m_window);
       return TRUE;
     case WM_DESTROY:
@@ -360,6 +350,16 @@ std::vector<WindowRect> MetronomeWindow::Screens() const {
 void MetronomeWindow::OpenAboutBox() {
   // Its modal loop keeps dispatching the engine's wakes to this window, so playing goes on.
   RunAboutBox(m_instance, m_window, *this, ProductPageAddress());
+}
+
+void MetronomeWindow::OpenPracticeWindow() {
+  if (Practice() != nullptr) {
+    m_practiceWindow->Show();
+    return;
+  }
+  // One closed before is let go here, outside its own messages.
+  m_practiceWindow = std::make_unique<PracticeWindow>(m_instance, m_dialog, m_clock);
+  if (!m_practiceWindow->Create(m_window)) m_practiceWindow.reset();
 }
 
 void MetronomeWindow::OpenProductPage(std::string_view address) {

@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 
 #include "dialog/metronome_dialog.h"
 #include "ui/win32/dialog_template_win32.h"
+#include "ui/win32/practice_window_win32.h"
 #include "ui/win32/win32_controls.h"
 
 namespace ticktavo::win32 {
@@ -41,9 +43,16 @@ class MetronomeWindow final : public WindowHost {
   HWND Window() const { return m_window; }
   MetronomeDialog& Dialog() { return m_dialog; }
   Win32Controls& Controls() { return m_controls; }
+  // The Practice window while it is open, else null.
+  PracticeWindow* Practice() const {
+    return m_practiceWindow != nullptr && m_practiceWindow->Window() != nullptr
+               ? m_practiceWindow.get()
+               : nullptr;
+  }
 
-  // For every message the thread takes from its queue: the accelerators first (Enter plays,
-  // whatever has the focus), then the dialog manager's keys. True when the message was used.
+  // For every message the thread takes from its queue: the Practice window's keys for it;
+  // for this window the accelerators first (Enter plays, whatever has the focus), then the
+  // dialog manager's keys. True when the message was used.
   bool PreTranslateMessage(MSG& message);
 
   // WindowHost.
@@ -57,9 +66,10 @@ class MetronomeWindow final : public WindowHost {
   void Repaint(Rect band) override;
   std::vector<WindowRect> Screens() const override;
   void OpenAboutBox() override;
-  // The Windows window has no Practice window and no export (it has no synthesizer to render
-  // with) yet, and so no menu item that asks for them: these are never called.
-  void OpenPracticeWindow() override {}
+  // Beside this window, modeless; asked again, the open one comes to the front.
+  void OpenPracticeWindow() override;
+  // The Windows build has no export (no synthesizer to render with), and so no menu item that
+  // asks for it: never called.
   void OpenExportBox(const BeatFeed::Program& /*program*/) override {}
   void OpenProductPage(std::string_view address) override;
   void CloseWindow() override;
@@ -74,10 +84,12 @@ class MetronomeWindow final : public WindowHost {
   void OnInitDialog();
   void OnCommand(WPARAM wParam);
   void OnNotify(const NMHDR& header);
-  void AddAboutItem();
+  // About, then Practice, at the end of the window menu.
+  void AddWindowMenuItems();
   void Result(LRESULT value);
 
   HINSTANCE m_instance;
+  Clock& m_clock;
   Win32DialogTemplate m_template;
   HWND m_window = nullptr;
   int m_dpi = USER_DEFAULT_SCREEN_DPI;
@@ -91,6 +103,8 @@ class MetronomeWindow final : public WindowHost {
   Win32Controls m_controls;
   // Builds the engine first and destroys it last of its parts.
   MetronomeDialog m_dialog;
+  // Made on the first open; works on m_dialog, so goes before it.
+  std::unique_ptr<PracticeWindow> m_practiceWindow;
 };
 
 // Accelerator table 129 as the Win32 table TranslateAcceleratorW uses (null if it is empty).

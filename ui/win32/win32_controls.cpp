@@ -37,6 +37,28 @@ int DpiOf(HWND window) {
 
 }  // namespace
 
+std::optional<Notification> NotificationOf(ControlKind kind, WORD code) {
+  switch (kind) {
+    case ControlKind::kRadioButton:
+    case ControlKind::kCheckBox:
+    case ControlKind::kPushButton:
+      if (code == BN_CLICKED) return Notification::kClicked;
+      break;
+    case ControlKind::kEdit:
+      if (code == EN_CHANGE) return Notification::kChanged;
+      if (code == EN_KILLFOCUS) return Notification::kKillFocus;
+      break;
+    case ControlKind::kComboDropDown:
+    case ControlKind::kComboDropList:
+      if (code == CBN_SELCHANGE) return Notification::kSelChange;
+      if (code == CBN_EDITCHANGE) return Notification::kEditChange;
+      break;
+    default:
+      break;
+  }
+  return std::nullopt;
+}
+
 Win32Controls::~Win32Controls() {
   Detach();
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <set>
 
 #include "dialog/dialog_controls.h"
@@ -94,5 +95,8 @@ class Win32Controls final : public DialogControls {
   std::map<int, Blinker> m_blinkers;
   int m_fromProgram = 0;
 };
+
+// The notification a control's WM_COMMAND code stands for, by the kind of control.
+std::optional<Notification> NotificationOf(ControlKind kind, WORD code);
 
 }  // namespace ticktavo::win32
