@@ -377,7 +377,7 @@ TEST_F(Win32WindowTest, PracticeTapsFromEveryControlAndTheMainTempoFollows) {
   EXPECT_EQ(m_window->Dialog().PracticeTools().Practice().trainerStep, 12);
 
   // Long enough ago that a tap now starts a new count.
-  const DWORD start = GetTickCount() - 60'000;
+  const DWORD start = GetTickCount() - 10'000;
   const HWND targets[] = {step, control(kIdTap), control(kIdTrainer), control(kIdTrainerTarget),
                           step};
   for (int k = 0; k < 5; ++k) {
@@ -396,10 +396,14 @@ TEST_F(Win32WindowTest, PracticeTapsFromEveryControlAndTheMainTempoFollows) {
   Deliver(MSG{Control(kIdTempoEdit), WM_KEYDOWN, 'T', 1, start + 2'200, {}});
   EXPECT_EQ(practice->Dialog().Taps().Count(), 5);
 
-  SendMessageW(control(kIdTap), BM_CLICK, 0, 0);  // pressed, then released
+  // Two clicks now, by the mouse: a new count of two taps, one per press.
+  for (int click = 0; click < 2; ++click) {
+    PostMessageW(control(kIdTap), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    PostMessageW(control(kIdTap), WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  }
   Pump();
-  EXPECT_EQ(practice->Dialog().Taps().Count(), 1);
-  EXPECT_EQ(TextOf(control(kIdTapResult)), "Keep tapping...");
+  EXPECT_EQ(practice->Dialog().Taps().Count(), 2);
+  EXPECT_EQ(TextOf(control(kIdTapResult)), Text(kIdTempoEdit) + " BPM (2 taps)");
 }
 
 // Screen-reader names: the fields and blinkers are read back through the accessibility
