@@ -68,6 +68,20 @@ def find_window(display, pid, timeout=20.0):
     return None
 
 
+def real_time_threads(pid):
+    """How many of the process's threads run under a real-time policy (FIFO or RR)."""
+    count = 0
+    for task in pathlib.Path(f"/proc/{pid}/task").iterdir():
+        try:
+            fields = (task / "stat").read_text().rsplit(")", 1)[1].split()
+        except (OSError, IndexError):
+            continue
+        # After the name: state is field 3, policy field 41 (1 FIFO, 2 RR).
+        if len(fields) > 38 and fields[38] in ("1", "2"):
+            count += 1
+    return count
+
+
 def percentile(sorted_values, fraction):
     rank = max(1, min(len(sorted_values), int(-(-fraction * len(sorted_values) // 1))))
     return sorted_values[rank - 1]
@@ -89,7 +103,8 @@ def measure(args, display, bpm, runner):
         command = ["env", *[f"{k}={v}" for k, v in env.items()], args.app]
     app = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     try:
-        window = find_window(display, app.pid if not runner else _child_pid(app.pid))
+        pid = app.pid if not runner else _child_pid(app.pid)
+        window = find_window(display, pid)
         if window is None:
             raise RuntimeError("the window did not appear")
         xdotool(display, "windowfocus", "--sync", window)
@@ -99,6 +114,7 @@ def measure(args, display, bpm, runner):
         width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
         xdotool(display, "key", "--window", window, "Return")  # Play
         start = time.monotonic()
+        real_time = None
         tall = False
         next_about = start + 1.0
         while time.monotonic() - start < args.seconds:
@@ -112,6 +128,8 @@ def measure(args, display, bpm, runner):
                     xdotool(display, "windowfocus", window)
                     next_about += 1.0
             time.sleep(0.02)
+            if real_time is None and time.monotonic() - start > 0.5:
+                real_time = real_time_threads(pid)
         xdotool(display, "windowsize", window, str(width), str(height))
         xdotool(display, "windowfocus", "--sync", window)
         xdotool(display, "key", "--window", window, "Return")  # Stop
@@ -135,7 +153,8 @@ def measure(args, display, bpm, runner):
     deviations = sorted(abs(o) for o in offsets)
     return {"bpm": bpm, "beats": len(sends), "p50": percentile(deviations, 0.50),
             "p99": percentile(deviations, 0.99), "max": deviations[-1],
-            "drift": offsets[-1], "first": (sends[1] - sends[0] - period) / 1000.0}
+            "drift": offsets[-1], "first": (sends[1] - sends[0] - period) / 1000.0,
+            "rt": real_time}
 
 
 def _child_pid(runuser_pid, timeout=10.0):
@@ -170,26 +189,29 @@ def main():
             subprocess.run(["useradd", "--no-create-home", "--shell", "/usr/sbin/nologin",
                             args.user], check=True)
 
-    display = ":%d" % (90 + os.getpid() % 100)
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                             "-ac", "-noreset"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        time.sleep(1.0)
-        who = f"as {args.user}" if args.user else "as " + pwd.getpwuid(os.getuid()).pw_name
-        window = "left alone" if args.idle_window else "kept busy (resized every 20 ms, About box every 1 s)"
-        print(f"The real program under Xvfb, log device, {args.seconds:.0f} s per tempo, {who}, "
-              f"window {window}")
-        print(f"{'BPM':>6} {'beats':>6} {'p50 us':>8} {'p99 us':>8} {'max us':>8} "
-              f"{'drift us':>9} {'1st int us':>10}")
-        sys.stdout.flush()
-        for bpm in tempos:
+    who = f"as {args.user}" if args.user else "as " + pwd.getpwuid(os.getuid()).pw_name
+    window = "left alone" if args.idle_window else "kept busy (resized every 20 ms, About box every 1 s)"
+    print(f"The real program under Xvfb, log device, {args.seconds:.0f} s per tempo, {who}, "
+          f"window {window}")
+    print(f"{'BPM':>6} {'beats':>6} {'p50 us':>8} {'p99 us':>8} {'max us':>8} "
+          f"{'drift us':>9} {'1st int us':>10} {'rt threads':>10}")
+    sys.stdout.flush()
+    for bpm in tempos:
+        # A new X server for each run: keys sent to a window of a second program on the same
+        # server (which reuses the first one's window ids) can be lost.
+        display = ":%d" % (90 + (os.getpid() + bpm) % 100)
+        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten",
+                                 "tcp", "-ac", "-noreset"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            time.sleep(1.0)
             r = measure(args, display, bpm, args.user)
-            print(f"{r['bpm']:>6} {r['beats']:>6} {r['p50']:>8.1f} {r['p99']:>8.1f} "
-                  f"{r['max']:>8.1f} {r['drift']:>9.1f} {r['first']:>10.1f}")
-            sys.stdout.flush()
-    finally:
-        xvfb.terminate()
-        xvfb.wait()
+        finally:
+            xvfb.terminate()
+            xvfb.wait()
+        print(f"{r['bpm']:>6} {r['beats']:>6} {r['p50']:>8.1f} {r['p99']:>8.1f} "
+              f"{r['max']:>8.1f} {r['drift']:>9.1f} {r['first']:>10.1f} {r['rt']!s:>10}")
+        sys.stdout.flush()
 
 
 if __name__ == "__main__":
