@@ -61,8 +61,11 @@ SOURCE_ENDINGS = (".cpp", ".h", ".rc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*["<]([^">]+)[">]')
 
 
-def layer_of_include(path):
-    """The layer a project header belongs to, or None for a system or folder-local header."""
+def layer_of_include(path, including):
+    """The layer a project header belongs to, or None for a system or folder-local header.
+    A path that climbs out of the including file's folder ("../ui/x.h") counts from there."""
+    if path.startswith("../"):
+        path = os.path.normpath(os.path.join(os.path.dirname(including), path)).replace(os.sep, "/")
     parts = path.split("/")
     if len(parts) < 2:
         return None
@@ -102,7 +105,7 @@ def violations(root, read):
                         match = INCLUDE.match(line)
                         if not match:
                             continue
-                        layer = layer_of_include(match.group(1))
+                        layer = layer_of_include(match.group(1), relative)
                         if layer is not None and layer not in ALLOWED[rule]:
                             yield relative, number, match.group(1), rule
 

@@ -23,6 +23,8 @@ CASES = [
     ("app/main.cpp", "ui/metronome_window.h", False),
     ("tests/engine/player_rig.h", "support/fake_clock.h", False),
     ("tests/engine/beat_queue_test.cpp", "store/registry.h", True),
+    ("engine/synth/note_mixer.cpp", "../../ui/qt_controls.h", True),
+    ("tests/dialog/dialog_rig.h", "../support/fake_clock.h", False),
 ]
 
 
