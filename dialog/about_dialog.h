@@ -19,7 +19,7 @@ class AboutDialog {
   AboutDialog(DialogControls& controls, WindowHost& host, std::string pageAddress);
 
   void OnInitDialog();
-  // A click on the link (control 1068) opens the page; the box stays open.
+  // A click on the link (kIdAboutLink) opens the page; the box stays open.
   void OnCommand(int id);
   void OnLinkClicked();
 

@@ -4,6 +4,7 @@
 
 #include "dialog/geometry.h"
 #include "dialog/window_host.h"
+#include "res/resource_ids.h"
 
 namespace ticktavo {
 
@@ -18,8 +19,9 @@ namespace ticktavo {
 // the Presets frame, Save, Delete, the preset combo, the tempo slider, the Tempo label and the
 // tempo edit.
 inline constexpr int kAnchorCount = 7;
-inline constexpr std::array<int, kAnchorCount> kAnchoredControlIds = {1030, 1009, 1008, 1028,
-                                                                      1024, 1031, 2000};
+inline constexpr std::array<int, kAnchorCount> kAnchoredControlIds = {
+    kIdPresetsFrame, kIdSavePreset, kIdDeletePreset, kIdPresetCombo,
+    kIdTempoSlider,  kIdTempoLabel, kIdTempoEdit};
 inline constexpr int kFoldingRows = 9;
 // The smallest outer height the window may be given, frame included.
 inline constexpr int kMinWindowHeight = 180;

@@ -36,8 +36,7 @@ std::optional<Settings> ReadStoredSettings(const std::filesystem::path& file,
     return std::nullopt;
   };
   OpenKey main(*registry);
-  const RegResult opened =
-      registry->OpenKey(Registry::kCurrentUser, SettingsKey, RegAccess::kRead, main.Out());
+  const RegResult opened = main.Open(Registry::kCurrentUser, SettingsKey, RegAccess::kRead);
   if (opened == RegResult::kFileNotFound) {
     if (!preset) return Settings{};
     *error = NoPreset(*preset);
@@ -58,7 +57,7 @@ std::optional<Settings> ReadStoredSettings(const std::filesystem::path& file,
     if (PresetNameEquals(name, *preset)) break;
   }
   OpenKey key(*registry);
-  if (registry->OpenKey(main.Get(), name, RegAccess::kRead, key.Out()) != RegResult::kSuccess) {
+  if (key.Open(main.Get(), name, RegAccess::kRead) != RegResult::kSuccess) {
     return cannotRead();
   }
   return ReadSettings(*registry, key.Get(), Settings{});

@@ -1,18 +1,11 @@
 #pragma once
 
-#include <array>
-#include <string_view>
+#include <QIcon>
 
 namespace ticktavo {
 
-// Icon 128, the application icon, at the sizes it is drawn in. Resource paths valid after
-// LoadIconResources().
-inline constexpr std::array<std::string_view, 4> kAppIconPaths = {
-    ":/ticktavo/app-16.png", ":/ticktavo/app-32.png", ":/ticktavo/app-48.png",
-    ":/ticktavo/app-128.png"};
-
-// Registers the compiled-in icons. The resources live in a static library, whose unreferenced
-// objects the linker would drop, so every program that shows them calls this once.
-void LoadIconResources();
+// Icon 128, the application icon, at every size it is drawn in (16, 32, 48 and 128 pixels),
+// from the resources compiled into this library.
+QIcon AppIcon();
 
 }  // namespace ticktavo

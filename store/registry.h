@@ -131,19 +131,31 @@ class RegistryTransaction {
   bool m_begun;
 };
 
-// A key handle that is closed when it goes out of scope: pass Out() to CreateKey or OpenKey.
+// A key handle that is closed when it goes out of scope.
 class OpenKey {
  public:
   explicit OpenKey(Registry& registry) : m_registry(registry) {}
-  ~OpenKey() {
-    if (m_key != 0) m_registry.CloseKey(m_key);
-  }
+  ~OpenKey() { Close(); }
   OpenKey(const OpenKey&) = delete;
   OpenKey& operator=(const OpenKey&) = delete;
-  Registry::Key* Out() { return &m_key; }
   Registry::Key Get() const { return m_key; }
 
+  // Registry::CreateKey and Registry::OpenKey into this handle, closing the key it held.
+  RegResult Create(Registry::Key parent, std::string_view subKey, RegAccess access) {
+    Close();
+    return m_registry.CreateKey(parent, subKey, access, &m_key);
+  }
+  RegResult Open(Registry::Key parent, std::string_view subKey, RegAccess access) {
+    Close();
+    return m_registry.OpenKey(parent, subKey, access, &m_key);
+  }
+
  private:
+  void Close() {
+    if (m_key != 0) m_registry.CloseKey(m_key);
+    m_key = 0;
+  }
+
   Registry& m_registry;
   Registry::Key m_key = 0;
 };

@@ -23,8 +23,7 @@ bool SettingsStore::SaveSettings(std::optional<std::string_view> presetName) {
   // Without a transaction the values would land one by one; better to save nothing.
   if (!transaction.Begun()) return false;
   OpenKey key(m_registry);
-  if (m_registry.CreateKey(Registry::kCurrentUser, path, RegAccess::kWrite, key.Out()) !=
-      RegResult::kSuccess) {
+  if (key.Create(Registry::kCurrentUser, path, RegAccess::kWrite) != RegResult::kSuccess) {
     return false;
   }
 
@@ -67,8 +66,8 @@ void SettingsStore::LoadSettings(std::optional<std::string_view> presetName) {
   // for that save to end. A store that will not start a transaction is still read.
   RegistryTransaction transaction(m_registry, RegistryTransaction::Kind::kRead);
   OpenKey key(m_registry);
-  const bool opened = m_registry.CreateKey(Registry::kCurrentUser, path, RegAccess::kRead,
-                                           key.Out()) == RegResult::kSuccess;
+  const bool opened =
+      key.Create(Registry::kCurrentUser, path, RegAccess::kRead) == RegResult::kSuccess;
   // A preset that cannot be opened changes nothing. Main settings that cannot be opened (a
   // settings file the program cannot use) are taken as empty: the window starts on the
   // defaults instead of showing blank fields, no style and sliders at 0 over the values the
@@ -201,8 +200,7 @@ int SettingsStore::InsertSorted(std::string_view name) {
 }
 
 bool SettingsStore::PresetKeyExists(const std::string& path) {
-  OpenKey key(m_registry);
-  return m_registry.OpenKey(Registry::kCurrentUser, path, RegAccess::kRead, key.Out()) ==
+  return OpenKey(m_registry).Open(Registry::kCurrentUser, path, RegAccess::kRead) ==
          RegResult::kSuccess;
 }
 

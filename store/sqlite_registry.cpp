@@ -434,16 +434,20 @@ RegResult SqliteRegistry::StoreKeys(const std::vector<std::string>& paths) {
   if (m_db == nullptr || WritesBlocked()) return RegResult::kCantWrite;
   if (BeginTransaction() != RegResult::kSuccess) return RegResult::kCantWrite;
   for (const std::string& path : paths) {
-    auto run = m_insertKey->Use();
-    BindText(*run, 1, path);
-    int rc = sqlite3_step(*run);
-    if (rc != SQLITE_DONE) {
-      RegResult failure = Failure(rc, true);
-      RollbackTransaction();
-      return failure;
-    }
+    const RegResult written = WriteOrRollBack(*m_insertKey, path);
+    if (written != RegResult::kSuccess) return written;
   }
   return CommitTransaction();
+}
+
+RegResult SqliteRegistry::WriteOrRollBack(Statement& statement, const std::string& path) {
+  auto run = statement.Use();
+  BindText(*run, 1, path);
+  const int rc = sqlite3_step(*run);
+  if (rc == SQLITE_DONE) return RegResult::kSuccess;
+  const RegResult failure = Failure(rc, true);
+  RollbackTransaction();
+  return failure;
 }
 
 RegResult SqliteRegistry::LoadValue(const std::string& path, std::string_view name, RegType* type,
@@ -520,14 +524,8 @@ RegResult SqliteRegistry::RemoveKey(const std::string& path) {
     }
   }
   for (Statement* statement : {m_deleteValues.get(), m_deleteKey.get()}) {
-    auto run = statement->Use();
-    BindText(*run, 1, path);
-    int rc = sqlite3_step(*run);
-    if (rc != SQLITE_DONE) {
-      RegResult failure = Failure(rc, true);
-      RollbackTransaction();
-      return failure;
-    }
+    const RegResult written = WriteOrRollBack(*statement, path);
+    if (written != RegResult::kSuccess) return written;
   }
   return CommitTransaction();
 }

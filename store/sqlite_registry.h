@@ -97,6 +97,9 @@ class SqliteRegistry final : public KeyPathRegistry {
   // Maps a failed step to a result, and notices when SQLite has given up the transaction
   // on its own (disk full, I/O error), so later writes cannot slip out one by one.
   RegResult Failure(int code, bool writing);
+  // Runs a write statement on one key path inside the open transaction; a failure rolls the
+  // transaction back and is returned.
+  RegResult WriteOrRollBack(Statement& statement, const std::string& path);
   bool WritesBlocked() const { return m_broken; }
 
   sqlite3* m_db = nullptr;

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include <QContextMenuEvent>
-#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -18,17 +17,6 @@
 #include "ui/accessibility.h"
 
 namespace ticktavo {
-
-namespace {
-
-QIcon AppIcon() {
-  LoadIconResources();
-  QIcon icon;
-  for (std::string_view path : kAppIconPaths) icon.addFile(FromUtf8(path));
-  return icon;
-}
-
-}  // namespace
 
 // --- The About box ---
 

@@ -73,15 +73,6 @@ namespace {
 
 constexpr int kAppIconStaticSize = 32;
 
-QPixmap AppIconPixmap(int size) {
-  LoadIconResources();
-  QIcon icon;
-  for (std::string_view path : kAppIconPaths) {
-    icon.addFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
-  }
-  return icon.pixmap(size, size);
-}
-
 QWidget* CreateControl(const ControlTemplate& control, QWidget& dialog, QWidget* previous,
                        const DialogUnits& units) {
   const QString caption = QString::fromUtf8(control.caption);
@@ -189,7 +180,7 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& dialog, QWidget*
       if (control.iconId == kIdAppIcon) {
         // The application icon at the size icon statics show it.
         auto* icon = new QLabel(&dialog);
-        icon->setPixmap(AppIconPixmap(kAppIconStaticSize));
+        icon->setPixmap(AppIcon().pixmap(kAppIconStaticSize, kAppIconStaticSize));
         rect.setSize(QSize(kAppIconStaticSize, kAppIconStaticSize));
         widget = icon;
         break;

@@ -96,8 +96,7 @@ MetronomeWindow::MetronomeWindow(Clock& clock, MidiOut& midi, Registry& registry
       m_dialog.OnWake();
     });
   }
-  LoadIconResources();
-  for (std::string_view path : kAppIconPaths) m_appIcon.addFile(FromUtf8(path));
+  m_appIcon = AppIcon();
   // A main window of its own (taskbar entry), with a minimise box and no maximise box.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -234,35 +234,25 @@ bool DialogTest::PlayUntilNotes(std::size_t count) {
 
 void DialogTest::StoreDwords(std::string_view preset,
                              std::vector<std::pair<std::string, int>> values) {
-  Registry::Key key = 0;
-  ASSERT_EQ(
-      m_registry->CreateKey(Registry::kCurrentUser, KeyPath(preset), RegAccess::kReadWrite, &key),
-      RegResult::kSuccess);
+  OpenKey key(*m_registry);
+  ASSERT_EQ(key.Create(Registry::kCurrentUser, KeyPath(preset), RegAccess::kReadWrite),
+            RegResult::kSuccess);
   for (const auto& [name, value] : values) {
-    EXPECT_EQ(WriteDword(*m_registry, key, name, value), RegResult::kSuccess) << name;
+    EXPECT_EQ(WriteDword(*m_registry, key.Get(), name, value), RegResult::kSuccess) << name;
   }
-  m_registry->CloseKey(key);
 }
 
 int DialogTest::StoredDword(std::string_view preset, std::string_view name, int fallback) {
-  Registry::Key key = 0;
-  if (m_registry->OpenKey(Registry::kCurrentUser, KeyPath(preset), RegAccess::kRead, &key) !=
-      RegResult::kSuccess) {
+  OpenKey key(*m_registry);
+  if (key.Open(Registry::kCurrentUser, KeyPath(preset), RegAccess::kRead) != RegResult::kSuccess) {
     return fallback;
   }
-  const int value = ReadDword(*m_registry, key, name, fallback);
-  m_registry->CloseKey(key);
-  return value;
+  return ReadDword(*m_registry, key.Get(), name, fallback);
 }
 
 bool DialogTest::PresetExists(std::string_view preset) {
-  Registry::Key key = 0;
-  if (m_registry->OpenKey(Registry::kCurrentUser, KeyPath(preset), RegAccess::kRead, &key) !=
-      RegResult::kSuccess) {
-    return false;
-  }
-  m_registry->CloseKey(key);
-  return true;
+  return OpenKey(*m_registry).Open(Registry::kCurrentUser, KeyPath(preset), RegAccess::kRead) ==
+         RegResult::kSuccess;
 }
 
 }  // namespace ticktavo::testing

@@ -200,12 +200,11 @@ TEST_F(SettingsLoadTest, AnUnusableSettingsFileStillShowsTheDefaults) {
 #endif
 
 TEST_F(SettingsLoadTest, OneByteBlinkingFromAnEarlierRunIsReadBack) {
-  Registry::Key key = 0;
-  ASSERT_EQ(m_memory.CreateKey(Registry::kCurrentUser, SettingsKey, RegAccess::kWrite, &key),
+  OpenKey key(m_memory);
+  ASSERT_EQ(key.Create(Registry::kCurrentUser, SettingsKey, RegAccess::kWrite),
             RegResult::kSuccess);
   const std::byte off[1] = {std::byte{0}};
-  ASSERT_EQ(m_memory.SetValue(key, kBlinkingValue, kRegDword, off), RegResult::kSuccess);
-  m_memory.CloseKey(key);
+  ASSERT_EQ(m_memory.SetValue(key.Get(), kBlinkingValue, kRegDword, off), RegResult::kSuccess);
   Open();
   EXPECT_FALSE(At(kIdBlink).checked);
   EXPECT_FALSE(Dialog().Player().BlinkingEnabled());

@@ -50,15 +50,20 @@ TEST(SizingArithmetic, RowsGoOnceMostOfThemIsCutOff) {
   EXPECT_EQ(HiddenRows(0, 400, 200), 0);
 }
 
-TEST(SizingArithmetic, CaptureMeasuresFromTheClientBottom) {
-  // Client 300 × 420, frame 10 × 30. Anchors with tops at 380, 390, 395, 390, 350, 352, 349:
-  // their distances from the bottom are 40, 30, 25, 30, 70, 68, 71, so the reserve is 72.
+// Client 300 × 420, frame 10 × 30. Anchors with tops at 380, 390, 395, 390, 350, 352, 349:
+// their distances from the bottom are 40, 30, 25, 30, 70, 68, 71, so the reserve is 72.
+SizingLayout CapturedLayout() {
   const std::array<Rect, kAnchorCount> anchors = {Rect{5, 380, 290, 36},  Rect{150, 390, 40, 18},
                                                   Rect{200, 395, 40, 18}, Rect{10, 390, 130, 22},
                                                   Rect{50, 350, 170, 15}, Rect{10, 352, 40, 12},
                                                   Rect{230, 349, 35, 18}};
   SizingLayout layout;
   layout.Capture(Size{300, 420}, Size{10, 30}, anchors, 150, 173);
+  return layout;
+}
+
+TEST(SizingArithmetic, CaptureMeasuresFromTheClientBottom) {
+  SizingLayout layout = CapturedLayout();
   EXPECT_TRUE(layout.m_layoutReady);
   EXPECT_EQ(layout.m_bottomReserve, 72);
   EXPECT_EQ(layout.m_fullWidth, 310);
@@ -95,12 +100,7 @@ TEST(SizingArithmetic, CaptureMeasuresFromTheClientBottom) {
 TEST(SizingArithmetic, ARescaledLayoutFoldsAtTheRescaledThresholds) {
   // The layout above moved from 96 to 144 dots per inch (× 1.5): client 450 × 630, frame kept
   // at 10 × 30 (measured anew by FrameChanged), pitch 23 → 34.5 → 35 (halves away from zero).
-  const std::array<Rect, kAnchorCount> anchors = {Rect{5, 380, 290, 36},  Rect{150, 390, 40, 18},
-                                                  Rect{200, 395, 40, 18}, Rect{10, 390, 130, 22},
-                                                  Rect{50, 350, 170, 15}, Rect{10, 352, 40, 12},
-                                                  Rect{230, 349, 35, 18}};
-  SizingLayout layout;
-  layout.Capture(Size{300, 420}, Size{10, 30}, anchors, 150, 173);
+  SizingLayout layout = CapturedLayout();
   layout.Rescale(144, 96);
   EXPECT_EQ(layout.m_fullWidth, 460);
   EXPECT_EQ(layout.m_fullHeight, 660);

@@ -73,13 +73,11 @@ class StoredSettingsTest : public ::testing::Test {
     auto registry = SqliteRegistry::Open(File(), ignored);
     for (const auto& [path, bpm] :
          {std::pair{PresetKeyPath(std::nullopt), 150}, std::pair{PresetKeyPath("Slow"), 60}}) {
-      Registry::Key key = 0;
-      ASSERT_EQ(registry->CreateKey(Registry::kCurrentUser, path, RegAccess::kWrite, &key),
-                RegResult::kSuccess);
+      OpenKey key(*registry);
+      ASSERT_EQ(key.Create(Registry::kCurrentUser, path, RegAccess::kWrite), RegResult::kSuccess);
       Settings settings;
       settings.bpm = bpm;
-      ASSERT_EQ(WriteSettings(*registry, key, settings), RegResult::kSuccess);
-      registry->CloseKey(key);
+      ASSERT_EQ(WriteSettings(*registry, key.Get(), settings), RegResult::kSuccess);
     }
   }
 
@@ -214,11 +212,9 @@ class RunCommandLineTest : public ::testing::Test {
     bad.customMeasure = "1((2)";
     for (const auto& [path, values] : {std::pair{PresetKeyPath(std::nullopt), settings},
                                        std::pair{PresetKeyPath("Slow"), bad}}) {
-      Registry::Key key = 0;
-      ASSERT_EQ(registry->CreateKey(Registry::kCurrentUser, path, RegAccess::kWrite, &key),
-                RegResult::kSuccess);
-      WriteSettings(*registry, key, values);
-      registry->CloseKey(key);
+      OpenKey key(*registry);
+      ASSERT_EQ(key.Create(Registry::kCurrentUser, path, RegAccess::kWrite), RegResult::kSuccess);
+      WriteSettings(*registry, key.Get(), values);
     }
   }
 

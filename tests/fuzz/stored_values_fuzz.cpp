@@ -61,20 +61,21 @@ std::vector<std::byte> ValueBytes(FuzzedDataProvider& input) {
 // Every value of the main key, to see that a preset command left it alone.
 std::map<std::string, std::vector<std::byte>> MainValues(Registry& registry) {
   std::map<std::string, std::vector<std::byte>> values;
-  Registry::Key key = 0;
-  if (registry.OpenKey(Registry::kCurrentUser, ticktavo::SettingsKey, ticktavo::RegAccess::kRead,
-                       &key) != RegResult::kSuccess) {
+  ticktavo::OpenKey key(registry);
+  if (key.Open(Registry::kCurrentUser, ticktavo::SettingsKey, ticktavo::RegAccess::kRead) !=
+      RegResult::kSuccess) {
     return values;
   }
   for (const std::string& name : ValueNames()) {
     std::size_t size = 0;
-    if (registry.QueryValue(key, name, nullptr, {}, &size) == RegResult::kFileNotFound) continue;
+    if (registry.QueryValue(key.Get(), name, nullptr, {}, &size) == RegResult::kFileNotFound) {
+      continue;
+    }
     std::vector<std::byte> buffer(size);
-    if (registry.QueryValue(key, name, nullptr, buffer, &size) == RegResult::kSuccess) {
+    if (registry.QueryValue(key.Get(), name, nullptr, buffer, &size) == RegResult::kSuccess) {
       values.emplace(name, std::move(buffer));
     }
   }
-  registry.CloseKey(key);
   return values;
 }
 
@@ -95,11 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             : input.ConsumeRandomLengthString(20);
     const auto type = input.ConsumeIntegral<ticktavo::RegType>();
     const std::vector<std::byte> bytes = ValueBytes(input);
-    Registry::Key key = 0;
-    if (registry.CreateKey(Registry::kCurrentUser, ticktavo::PresetKeyPath(preset),
-                           ticktavo::RegAccess::kWrite, &key) == RegResult::kSuccess) {
-      registry.SetValue(key, name, type, bytes);
-      registry.CloseKey(key);
+    ticktavo::OpenKey key(registry);
+    if (key.Create(Registry::kCurrentUser, ticktavo::PresetKeyPath(preset),
+                   ticktavo::RegAccess::kWrite) == RegResult::kSuccess) {
+      registry.SetValue(key.Get(), name, type, bytes);
     }
   }
 

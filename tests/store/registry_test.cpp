@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -37,18 +38,16 @@ class RegistryTest : public ::testing::TestWithParam<Backend> {
 
   Registry& reg() { return *m_registry; }
 
+  // A handle the fixture closes after the test.
   Registry::Key Create(std::string_view path, RegAccess access = RegAccess::kReadWrite) {
-    Registry::Key key = 0;
-    EXPECT_EQ(reg().CreateKey(Registry::kCurrentUser, path, access, &key), RegResult::kSuccess)
-        << path;
-    return key;
+    OpenKey& key = m_keys.emplace_back(reg());
+    EXPECT_EQ(key.Create(Registry::kCurrentUser, path, access), RegResult::kSuccess) << path;
+    return key.Get();
   }
 
   bool Exists(std::string_view path) {
-    Registry::Key key = 0;
-    RegResult result = reg().OpenKey(Registry::kCurrentUser, path, RegAccess::kRead, &key);
-    if (result == RegResult::kSuccess) reg().CloseKey(key);
-    return result == RegResult::kSuccess;
+    return OpenKey(reg()).Open(Registry::kCurrentUser, path, RegAccess::kRead) ==
+           RegResult::kSuccess;
   }
 
   std::vector<std::string> Subkeys(Registry::Key key) {
@@ -74,6 +73,7 @@ class RegistryTest : public ::testing::TestWithParam<Backend> {
 
   test::TempFolder m_folder;
   std::unique_ptr<Registry> m_registry;
+  std::deque<OpenKey> m_keys;  // closed before the registry goes
 };
 
 TEST_P(RegistryTest, CreateMakesEveryMissingParentAndOpenFindsOnlyExistingKeys) {
@@ -83,10 +83,10 @@ TEST_P(RegistryTest, CreateMakesEveryMissingParentAndOpenFindsOnlyExistingKeys) 
   EXPECT_TRUE(Exists("Software\\Quelbrand"));
   EXPECT_EQ(Subkeys(Registry::kCurrentUser), std::vector<std::string>{"Software"});
 
-  Registry::Key missing = 0;
-  EXPECT_EQ(reg().OpenKey(key, "Nope", RegAccess::kRead, &missing), RegResult::kFileNotFound);
+  OpenKey missing(reg());
+  EXPECT_EQ(missing.Open(key, "Nope", RegAccess::kRead), RegResult::kFileNotFound);
   // Opening must not have created it.
-  EXPECT_EQ(reg().OpenKey(key, "Nope", RegAccess::kRead, &missing), RegResult::kFileNotFound);
+  EXPECT_EQ(missing.Open(key, "Nope", RegAccess::kRead), RegResult::kFileNotFound);
   EXPECT_EQ(Subkeys(key), std::vector<std::string>{});
 
   // Creating an existing key opens it, values intact.
@@ -95,21 +95,19 @@ TEST_P(RegistryTest, CreateMakesEveryMissingParentAndOpenFindsOnlyExistingKeys) 
   Registry::Key again = Create("Software\\Quelbrand\\Ticktavo");
   RegType type = kRegNone;
   EXPECT_EQ(Read(again, "BPMinute", &type), Bytes({0xC8, 0, 0, 0}));
-  EXPECT_EQ(reg().CloseKey(again), RegResult::kSuccess);
-  EXPECT_EQ(reg().CloseKey(key), RegResult::kSuccess);
 }
 
 TEST_P(RegistryTest, KeyAndValueNamesIgnoreCaseAndKeepTheirFirstSpelling) {
   Registry::Key key = Create("Software\\Quelbrand\\Ticktavo");
-  Registry::Key other = 0;
-  ASSERT_EQ(reg().OpenKey(Registry::kCurrentUser, "SOFTWARE\\quelbrand\\TickTavo",
-                          RegAccess::kReadWrite, &other),
-            RegResult::kSuccess);
+  OpenKey other(reg());
+  ASSERT_EQ(
+      other.Open(Registry::kCurrentUser, "SOFTWARE\\quelbrand\\TickTavo", RegAccess::kReadWrite),
+      RegResult::kSuccess);
 
   ASSERT_EQ(reg().SetValue(key, "Custom Measure", kRegSz, TextBytes(std::string("12\0", 3))),
             RegResult::kSuccess);
   // The same value under another spelling: replaced, not added.
-  ASSERT_EQ(reg().SetValue(other, "CUSTOM MEASURE", kRegSz, TextBytes(std::string("3\0", 2))),
+  ASSERT_EQ(reg().SetValue(other.Get(), "CUSTOM MEASURE", kRegSz, TextBytes(std::string("3\0", 2))),
             RegResult::kSuccess);
   RegType type = kRegNone;
   EXPECT_EQ(Read(key, "custom measure", &type), TextBytes(std::string("3\0", 2)));
@@ -120,20 +118,15 @@ TEST_P(RegistryTest, KeyAndValueNamesIgnoreCaseAndKeepTheirFirstSpelling) {
   Create("Software\\Quelbrand\\Ticktavo\\FAST");
   EXPECT_EQ(Subkeys(key), std::vector<std::string>{"Fast"});
   EXPECT_EQ(Subkeys(Registry::kCurrentUser), std::vector<std::string>{"Software"});
-  reg().CloseKey(other);
-  reg().CloseKey(key);
 }
 
 TEST_P(RegistryTest, BackslashesInANameMakeDeeperKeys) {
   Registry::Key main = Create("Software\\Quelbrand\\Ticktavo");
-  Registry::Key preset = Create("Software\\Quelbrand\\Ticktavo\\Songs\\Waltz");
+  Create("Software\\Quelbrand\\Ticktavo\\Songs\\Waltz");
   EXPECT_EQ(Subkeys(main), std::vector<std::string>{"Songs"});
-  Registry::Key songs = 0;
-  ASSERT_EQ(reg().OpenKey(main, "songs", RegAccess::kRead, &songs), RegResult::kSuccess);
-  EXPECT_EQ(Subkeys(songs), std::vector<std::string>{"Waltz"});
-  reg().CloseKey(songs);
-  reg().CloseKey(preset);
-  reg().CloseKey(main);
+  OpenKey songs(reg());
+  ASSERT_EQ(songs.Open(main, "songs", RegAccess::kRead), RegResult::kSuccess);
+  EXPECT_EQ(Subkeys(songs.Get()), std::vector<std::string>{"Waltz"});
 }
 
 TEST_P(RegistryTest, KeyNameRules) {
@@ -157,15 +150,11 @@ TEST_P(RegistryTest, KeyNameRules) {
       {std::string("Soft\0ware", 9), RegResult::kInvalidParameter},
   };
   for (const Case& c : cases) {
-    Registry::Key key = 0;
-    RegResult result = reg().CreateKey(Registry::kCurrentUser, c.subKey, RegAccess::kRead, &key);
-    EXPECT_EQ(result, c.expected) << c.subKey;
-    if (result == RegResult::kSuccess) reg().CloseKey(key);
+    EXPECT_EQ(OpenKey(reg()).Create(Registry::kCurrentUser, c.subKey, RegAccess::kRead), c.expected)
+        << c.subKey;
   }
   // A refused name creates nothing on the way.
-  Registry::Key software = Create("Software");
-  EXPECT_EQ(Subkeys(software).size(), 2u);
-  reg().CloseKey(software);
+  EXPECT_EQ(Subkeys(Create("Software")).size(), 2u);
 }
 
 TEST_P(RegistryTest, ValuesKeepExactBytesAndType) {
@@ -198,7 +187,6 @@ TEST_P(RegistryTest, ValuesKeepExactBytesAndType) {
   RegType type = kRegNone;
   EXPECT_EQ(Read(key, "Blinking", &type), Bytes({0, 0, 0, 0}));
   EXPECT_EQ(type, kRegBinary);
-  reg().CloseKey(key);
 }
 
 TEST_P(RegistryTest, ABufferTooSmallOrAMissingValueLeavesTheBufferAlone) {
@@ -222,24 +210,22 @@ TEST_P(RegistryTest, ABufferTooSmallOrAMissingValueLeavesTheBufferAlone) {
   EXPECT_EQ(reg().QueryValue(key, "Blinking", &type, exact, &size), RegResult::kSuccess);
   EXPECT_EQ(size, 4u);
   EXPECT_EQ(type, kRegDword);
-  reg().CloseKey(key);
 }
 
 TEST_P(RegistryTest, EnumerationListsDirectSubkeysInNameOrderAndFailsPastTheLast) {
   Registry::Key main = Create("Software\\Quelbrand\\Ticktavo");
   for (const char* name : {"gamma", "Alpha", "beta", "Beta two", "Alpha\\Deep"}) {
-    reg().CloseKey(Create(std::string("Software\\Quelbrand\\Ticktavo\\") + name));
+    Create(std::string("Software\\Quelbrand\\Ticktavo\\") + name);
   }
   // Neighbours whose names merely start like the main key's are not its subkeys.
-  reg().CloseKey(Create("Software\\Quelbrand\\TicktavoX\\Stray"));
-  reg().CloseKey(Create("Software\\Quelbrand\\Ticktav"));
+  Create("Software\\Quelbrand\\TicktavoX\\Stray");
+  Create("Software\\Quelbrand\\Ticktav");
 
   // Order ignores case: alpha < beta < beta two < gamma.
   EXPECT_EQ(Subkeys(main), (std::vector<std::string>{"Alpha", "beta", "Beta two", "gamma"}));
   std::string name = "unchanged";
   EXPECT_EQ(reg().EnumKey(main, 4, &name), RegResult::kNoMoreItems);
   EXPECT_EQ(reg().EnumKey(main, 1000, &name), RegResult::kNoMoreItems);
-  reg().CloseKey(main);
 }
 
 TEST_P(RegistryTest, DeleteRemovesOnlyAKeyWithoutSubkeys) {
@@ -270,9 +256,6 @@ TEST_P(RegistryTest, DeleteRemovesOnlyAKeyWithoutSubkeys) {
   EXPECT_TRUE(Exists("Software\\Quelbrand\\Ticktavo"));
   EXPECT_EQ(reg().DeleteKey(main, "Songs\\"), RegResult::kBadKey);
   EXPECT_TRUE(Exists("Software\\Quelbrand\\Ticktavo\\Songs"));
-  reg().CloseKey(again);
-  reg().CloseKey(songs);
-  reg().CloseKey(main);
 }
 
 TEST_P(RegistryTest, HandlesEnforceAccessAndDieWhenClosed) {
@@ -296,6 +279,16 @@ TEST_P(RegistryTest, HandlesEnforceAccessAndDieWhenClosed) {
   EXPECT_EQ(reg().OpenKey(reader, "", RegAccess::kRead, &key), RegResult::kInvalidHandle);
   EXPECT_EQ(reg().CloseKey(Registry::kCurrentUser), RegResult::kSuccess);
   EXPECT_EQ(reg().CloseKey(writer), RegResult::kSuccess);
+
+  // The self-closing handle has closed its key once out of scope.
+  Registry::Key held = 0;
+  {
+    OpenKey scoped(reg());
+    ASSERT_EQ(scoped.Open(Registry::kCurrentUser, "Software", RegAccess::kRead),
+              RegResult::kSuccess);
+    held = scoped.Get();
+  }
+  EXPECT_EQ(reg().CloseKey(held), RegResult::kInvalidHandle);
 }
 
 TEST_P(RegistryTest, TransactionsLandWholeOrNotAtAll) {
@@ -305,7 +298,7 @@ TEST_P(RegistryTest, TransactionsLandWholeOrNotAtAll) {
   {
     RegistryTransaction transaction(reg());
     ASSERT_TRUE(transaction.Begun());
-    reg().CloseKey(Create("Software\\Quelbrand\\Ticktavo\\Dropped"));
+    Create("Software\\Quelbrand\\Ticktavo\\Dropped");
     ASSERT_EQ(reg().SetValue(main, "BPMinute", kRegDword, Bytes({50, 0, 0, 0})),
               RegResult::kSuccess);
     // Not committed: rolled back here.
@@ -316,7 +309,7 @@ TEST_P(RegistryTest, TransactionsLandWholeOrNotAtAll) {
 
   {
     RegistryTransaction transaction(reg());
-    reg().CloseKey(Create("Software\\Quelbrand\\Ticktavo\\Kept"));
+    Create("Software\\Quelbrand\\Ticktavo\\Kept");
     ASSERT_EQ(reg().SetValue(main, "BPMinute", kRegDword, Bytes({60, 0, 0, 0})),
               RegResult::kSuccess);
     EXPECT_EQ(transaction.Commit(), RegResult::kSuccess);
@@ -336,7 +329,6 @@ TEST_P(RegistryTest, TransactionsLandWholeOrNotAtAll) {
     EXPECT_NE(outer.Commit(), RegResult::kSuccess);
   }
   EXPECT_EQ(Read(main, "BPMinute", &type), Bytes({60, 0, 0, 0}));
-  reg().CloseKey(main);
 }
 
 // The registry the program really uses on this platform, beside the in-memory one.

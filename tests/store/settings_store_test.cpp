@@ -26,16 +26,14 @@ class SettingsStoreTest : public ::testing::Test {
  protected:
   // The DWORD stored under key\name, if any.
   std::optional<int> Stored(std::optional<std::string_view> preset, std::string_view name) {
-    Registry::Key key = 0;
-    if (m_registry.OpenKey(Registry::kCurrentUser, PresetKeyPath(preset), RegAccess::kRead, &key) !=
-        RegResult::kSuccess) {
-      return std::nullopt;
-    }
+    OpenKey key(m_registry);
     std::array<std::byte, 4> bytes{};
     std::size_t size = 0;
-    RegResult result = m_registry.QueryValue(key, name, nullptr, bytes, &size);
-    m_registry.CloseKey(key);
-    if (result != RegResult::kSuccess) return std::nullopt;
+    if (key.Open(Registry::kCurrentUser, PresetKeyPath(preset), RegAccess::kRead) !=
+            RegResult::kSuccess ||
+        m_registry.QueryValue(key.Get(), name, nullptr, bytes, &size) != RegResult::kSuccess) {
+      return std::nullopt;
+    }
     return ReadDwordBytes(bytes);
   }
   static int ReadDwordBytes(const std::array<std::byte, 4>& b) {
@@ -44,42 +42,32 @@ class SettingsStoreTest : public ::testing::Test {
                             std::to_integer<unsigned>(b[3]) << 24);
   }
   bool KeyExists(std::optional<std::string_view> preset) {
-    Registry::Key key = 0;
-    if (m_registry.OpenKey(Registry::kCurrentUser, PresetKeyPath(preset), RegAccess::kRead, &key) !=
-        RegResult::kSuccess) {
-      return false;
-    }
-    m_registry.CloseKey(key);
-    return true;
+    return OpenKey(m_registry)
+               .Open(Registry::kCurrentUser, PresetKeyPath(preset), RegAccess::kRead) ==
+           RegResult::kSuccess;
   }
   void Store(std::optional<std::string_view> preset, std::string_view name, int value) {
-    Registry::Key key = 0;
-    ASSERT_EQ(m_registry.CreateKey(Registry::kCurrentUser, PresetKeyPath(preset), RegAccess::kWrite,
-                                   &key),
+    OpenKey key(m_registry);
+    ASSERT_EQ(key.Create(Registry::kCurrentUser, PresetKeyPath(preset), RegAccess::kWrite),
               RegResult::kSuccess);
-    ASSERT_EQ(WriteDword(m_registry, key, name, value), RegResult::kSuccess);
-    m_registry.CloseKey(key);
+    ASSERT_EQ(WriteDword(m_registry, key.Get(), name, value), RegResult::kSuccess);
   }
   void MakeKey(std::optional<std::string_view> preset) {
-    Registry::Key key = 0;
     ASSERT_EQ(
-        m_registry.CreateKey(Registry::kCurrentUser, PresetKeyPath(preset), RegAccess::kRead, &key),
+        OpenKey(m_registry).Create(Registry::kCurrentUser, PresetKeyPath(preset), RegAccess::kRead),
         RegResult::kSuccess);
-    m_registry.CloseKey(key);
   }
   // The listing of the main key's subkeys.
   std::vector<std::string> PresetKeys() {
     std::vector<std::string> names;
-    Registry::Key key = 0;
-    if (m_registry.OpenKey(Registry::kCurrentUser, SettingsKey, RegAccess::kRead, &key) !=
-        RegResult::kSuccess) {
+    OpenKey key(m_registry);
+    std::string name;
+    if (key.Open(Registry::kCurrentUser, SettingsKey, RegAccess::kRead) != RegResult::kSuccess) {
       return names;
     }
-    std::string name;
-    for (std::uint32_t i = 0; m_registry.EnumKey(key, i, &name) == RegResult::kSuccess; ++i) {
+    for (std::uint32_t i = 0; m_registry.EnumKey(key.Get(), i, &name) == RegResult::kSuccess; ++i) {
       names.push_back(name);
     }
-    m_registry.CloseKey(key);
     return names;
   }
 
@@ -191,13 +179,10 @@ TEST_F(SettingsStoreTest, StoredPresetPositionSetsSelectionAndButtons) {
   MakeKey("One");
   MakeKey("Two");
   for (const Case& c : cases) {
-    Registry::Key key = 0;
-    ASSERT_EQ(m_registry.CreateKey(Registry::kCurrentUser, SettingsKey, RegAccess::kWrite, &key),
+    OpenKey key(m_registry);
+    ASSERT_EQ(key.Create(Registry::kCurrentUser, SettingsKey, RegAccess::kWrite),
               RegResult::kSuccess);
-    if (c.stored) {
-      WriteDword(m_registry, key, "Preset", *c.stored);
-    }
-    m_registry.CloseKey(key);
+    if (c.stored) WriteDword(m_registry, key.Get(), "Preset", *c.stored);
 
     RecordingView view;
     SettingsStore store(m_registry, view);

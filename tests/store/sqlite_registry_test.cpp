@@ -375,23 +375,18 @@ TEST_F(SettingsFileTest, AnotherCopySeesASaveWholeOrNotAtAll) {
 
   RegistryTransaction transaction(*writer);
   ASSERT_TRUE(transaction.Begun());
-  Registry::Key key = 0;
-  ASSERT_EQ(
-      writer->CreateKey(Registry::kCurrentUser, PresetKeyPath("Pending"), RegAccess::kWrite, &key),
-      RegResult::kSuccess);
-  ASSERT_EQ(WriteDword(*writer, key, "BPMinute", 99), RegResult::kSuccess);
+  OpenKey key(*writer);
+  ASSERT_EQ(key.Create(Registry::kCurrentUser, PresetKeyPath("Pending"), RegAccess::kWrite),
+            RegResult::kSuccess);
+  ASSERT_EQ(WriteDword(*writer, key.Get(), "BPMinute", 99), RegResult::kSuccess);
 
-  Registry::Key seen = 0;
-  EXPECT_EQ(
-      reader->OpenKey(Registry::kCurrentUser, PresetKeyPath("Pending"), RegAccess::kRead, &seen),
-      RegResult::kFileNotFound);
+  OpenKey seen(*reader);
+  EXPECT_EQ(seen.Open(Registry::kCurrentUser, PresetKeyPath("Pending"), RegAccess::kRead),
+            RegResult::kFileNotFound);
   EXPECT_EQ(transaction.Commit(), RegResult::kSuccess);
-  writer->CloseKey(key);
-  ASSERT_EQ(
-      reader->OpenKey(Registry::kCurrentUser, PresetKeyPath("Pending"), RegAccess::kRead, &seen),
-      RegResult::kSuccess);
-  EXPECT_EQ(ReadDword(*reader, seen, "BPMinute", 0), 99);
-  reader->CloseKey(seen);
+  ASSERT_EQ(seen.Open(Registry::kCurrentUser, PresetKeyPath("Pending"), RegAccess::kRead),
+            RegResult::kSuccess);
+  EXPECT_EQ(ReadDword(*reader, seen.Get(), "BPMinute", 0), 99);
 }
 
 TEST_F(SettingsFileTest, LoadingDoesNotWaitForAnotherCopysSave) {
@@ -403,10 +398,9 @@ TEST_F(SettingsFileTest, LoadingDoesNotWaitForAnotherCopysSave) {
   auto writer = Open();
   RegistryTransaction saving(*writer);
   ASSERT_TRUE(saving.Begun());
-  Registry::Key key = 0;
-  ASSERT_EQ(
-      writer->CreateKey(Registry::kCurrentUser, PresetKeyPath("Pending"), RegAccess::kWrite, &key),
-      RegResult::kSuccess);
+  OpenKey key(*writer);
+  ASSERT_EQ(key.Create(Registry::kCurrentUser, PresetKeyPath("Pending"), RegAccess::kWrite),
+            RegResult::kSuccess);
 
   // A copy starting now would wait its whole busy timeout (a minute here) for that save.
   SqliteRegistry::Options patient;
@@ -419,7 +413,6 @@ TEST_F(SettingsFileTest, LoadingDoesNotWaitForAnotherCopysSave) {
     return view;
   });
   const bool waited = loaded.wait_for(std::chrono::seconds(20)) != std::future_status::ready;
-  writer->CloseKey(key);
   saving.Commit();
   EXPECT_FALSE(waited);
   EXPECT_EQ(loaded.get().bpm, 123);
@@ -458,17 +451,16 @@ TEST_F(SettingsFileTest, TwoCopiesSavingPresetsAtOnceLoseNothing) {
   auto registry = Open();
   for (const char* prefix : {"A ", "B "}) {
     for (int i = 0; i < kPerCopy; ++i) {
-      Registry::Key key = 0;
-      ASSERT_EQ(registry->OpenKey(Registry::kCurrentUser, PresetKeyPath(prefix + std::to_string(i)),
-                                  RegAccess::kRead, &key),
+      OpenKey key(*registry);
+      ASSERT_EQ(key.Open(Registry::kCurrentUser, PresetKeyPath(prefix + std::to_string(i)),
+                         RegAccess::kRead),
                 RegResult::kSuccess);
-      EXPECT_EQ(ReadDword(*registry, key, "BPMinute", 0), 100 + i);
+      EXPECT_EQ(ReadDword(*registry, key.Get(), "BPMinute", 0), 100 + i);
       // Every save landed whole: its last value is there too.
       std::byte flag{0x55};
-      EXPECT_EQ(
-          registry->QueryValue(key, "Blinking", nullptr, std::span<std::byte>(&flag, 1), nullptr),
-          RegResult::kSuccess);
-      registry->CloseKey(key);
+      EXPECT_EQ(registry->QueryValue(key.Get(), "Blinking", nullptr, std::span<std::byte>(&flag, 1),
+                                     nullptr),
+                RegResult::kSuccess);
     }
   }
 }

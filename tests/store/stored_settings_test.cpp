@@ -21,11 +21,10 @@ using test::TextBytes;
 class StoredSettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(
-        m_registry.CreateKey(Registry::kCurrentUser, SettingsKey, RegAccess::kReadWrite, &m_key),
-        RegResult::kSuccess);
+    ASSERT_EQ(m_open.Create(Registry::kCurrentUser, SettingsKey, RegAccess::kReadWrite),
+              RegResult::kSuccess);
+    m_key = m_open.Get();
   }
-  void TearDown() override { m_registry.CloseKey(m_key); }
 
   void Put(std::string_view name, RegType type, const std::vector<std::byte>& data) {
     ASSERT_EQ(m_registry.SetValue(m_key, name, type, data), RegResult::kSuccess) << name;
@@ -35,6 +34,7 @@ class StoredSettingsTest : public ::testing::Test {
   }
 
   MemoryRegistry m_registry;
+  OpenKey m_open{m_registry};
   Registry::Key m_key = 0;
 };
 

@@ -150,12 +150,12 @@ TEST(WindowsUserSettingsTest, TheProgramsRegistryIsTheUsersOwn) {
   std::ostringstream errors;
   auto registry = OpenUserSettings(errors);
   const std::string path = std::string(test::kScratchRoot) + "\\Direct";
-  Registry::Key key = 0;
-  ASSERT_EQ(registry->CreateKey(Registry::kCurrentUser, path, RegAccess::kReadWrite, &key),
-            RegResult::kSuccess);
-  const std::byte one[] = {std::byte{1}};
-  ASSERT_EQ(registry->SetValue(key, "Blinking", kRegDword, one), RegResult::kSuccess);
-  registry->CloseKey(key);
+  {
+    OpenKey key(*registry);
+    ASSERT_EQ(key.Create(Registry::kCurrentUser, path, RegAccess::kReadWrite), RegResult::kSuccess);
+    const std::byte one[] = {std::byte{1}};
+    ASSERT_EQ(registry->SetValue(key.Get(), "Blinking", kRegDword, one), RegResult::kSuccess);
+  }
   const RawValue value = ReadRaw(path, "Blinking");
   ASSERT_EQ(value.status, ERROR_SUCCESS);
   EXPECT_EQ(value.data, std::vector<BYTE>{1});

@@ -138,11 +138,11 @@ TEST_F(KeyboardTest, AltXAndTheCloseBoxCloseAndSave) {
   QTest::keyClick(Get<QRadioButton>(kIdStraight), Qt::Key_X, Qt::AltModifier);
   EXPECT_FALSE(Window().isVisible());
   EXPECT_TRUE(Dialog().IsWindowGone());
-  Registry::Key key = 0;
-  ASSERT_EQ(m_registry.OpenKey(Registry::kCurrentUser, SettingsKey, RegAccess::kRead, &key),
-            RegResult::kSuccess);
-  EXPECT_EQ(ReadDword(m_registry, key, kBpMinuteValue, 0), 200);
-  m_registry.CloseKey(key);
+  {
+    OpenKey key(m_registry);
+    ASSERT_EQ(key.Open(Registry::kCurrentUser, SettingsKey, RegAccess::kRead), RegResult::kSuccess);
+    EXPECT_EQ(ReadDword(m_registry, key.Get(), kBpMinuteValue, 0), 200);
+  }
 
   TearDown();
   SetUp();

@@ -300,13 +300,9 @@ TEST_F(MainWindowTest, ClosingStoresTheOuterRectangle) {
   const QRect frame = Window().frameGeometry();
   ASSERT_EQ(frame.topLeft(), QPoint(40, 30));
   Window().close();
-  const WindowRect stored = [&] {
-    Registry::Key key = 0;
-    m_registry.OpenKey(Registry::kCurrentUser, SettingsKey, RegAccess::kRead, &key);
-    const WindowRect rect = ReadWindowRect(m_registry, key, {});
-    m_registry.CloseKey(key);
-    return rect;
-  }();
+  OpenKey key(m_registry);
+  key.Open(Registry::kCurrentUser, SettingsKey, RegAccess::kRead);
+  const WindowRect stored = ReadWindowRect(m_registry, key.Get(), {});
   // Right and bottom are exclusive: left + width, top + height.
   EXPECT_EQ(stored, (WindowRect{40, 30, 40 + frame.width(), 30 + frame.height()}));
 }
@@ -322,11 +318,10 @@ TEST_F(MainWindowTest, AStoredPlaceIsWhereTheFrameGoes) {
   const QRect cases[] = {QRect(QPoint(0, 0), created), QRect(QPoint(25, 35), outer)};
   for (const QRect& place : cases) {
     m_window.reset();
-    Registry::Key key = 0;
-    m_registry.CreateKey(Registry::kCurrentUser, SettingsKey, RegAccess::kReadWrite, &key);
-    WriteWindowRect(m_registry, key,
+    OpenKey key(m_registry);
+    key.Create(Registry::kCurrentUser, SettingsKey, RegAccess::kReadWrite);
+    WriteWindowRect(m_registry, key.Get(),
                     {place.x(), place.y(), place.x() + place.width(), place.y() + place.height()});
-    m_registry.CloseKey(key);
     SetUp();
     if (place.topLeft() == QPoint(0, 0)) {
       EXPECT_EQ(Window().frameGeometry().topLeft(), screen.topLeft());
