@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "engine/utf16_win32.h"
 #include "store/key_path_registry.h"
 #include "store/settings_file.h"
 #include "store/windows_registry.h"
@@ -7,28 +8,9 @@
 namespace ticktavo {
 namespace {
 
-std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-  return wide;
-}
-
-std::string Utf8(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
-                      nullptr, nullptr);
-  return utf8;
-}
-
 std::wstring Join(const std::wstring& parent, std::string_view subKey) {
   if (subKey.empty()) return parent;
-  return parent.empty() ? Wide(subKey) : parent + L'\\' + Wide(subKey);
+  return parent.empty() ? win32::Widen(subKey) : parent + L'\\' + win32::Widen(subKey);
 }
 
 RegResult Result(LSTATUS status) {
@@ -92,7 +74,7 @@ RegResult ReadValue(HKEY key, const std::string& name, RegType* type,
 
 }  // namespace
 
-WindowsRegistry::WindowsRegistry(std::string rootPath) : m_root(Wide(rootPath)) {}
+WindowsRegistry::WindowsRegistry(std::string rootPath) : m_root(win32::Widen(rootPath)) {}
 
 WindowsRegistry::~WindowsRegistry() {
   for (const auto& [key, path] : m_paths) RegCloseKey(reinterpret_cast<HKEY>(key));
@@ -238,7 +220,7 @@ RegResult WindowsRegistry::EnumKey(Key key, std::uint32_t index, std::string* na
   const LSTATUS status =
       RegEnumKeyExW(native, index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
   if (status != ERROR_SUCCESS) return Result(status);
-  *name = Utf8(std::wstring_view(buffer, length));
+  *name = win32::Narrow(std::wstring_view(buffer, length));
   return RegResult::kSuccess;
 }
 

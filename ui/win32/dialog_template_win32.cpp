@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
+#include "engine/utf16_win32.h"
 #include "res/resource_ids.h"
-#include "ui/win32/utf16.h"
 
 namespace ticktavo::win32 {
 

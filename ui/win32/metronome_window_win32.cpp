@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/utf16_win32.h"
 #include "res/accelerators.h"
 #include "res/accessible_names.h"
 #include "res/resource_ids.h"
 #include "res/string_table.h"
 #include "ui/win32/about_box_win32.h"
-#include "ui/win32/utf16.h"
 
 namespace ticktavo::win32 {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/utf16_win32.h"
 #include "res/resource_ids.h"
 #include "ui/win32/blinker_frames.h"
-#include "ui/win32/utf16.h"
 
 namespace ticktavo::win32 {
 

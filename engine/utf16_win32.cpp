@@ -1,4 +1,4 @@
-#include "ui/win32/utf16.h"
+#include "engine/utf16_win32.h"
 
 #include <windows.h>
 
