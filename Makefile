@@ -53,6 +53,8 @@ bench: deps-bench configure
 
 bench-audio: deps-bench configure
 	./bench/audio/run
+	cmake --build $(BUILD) -j $(JOBS) --target ticktavo
+	python3 bench/audio/live_vs_export.py --program $(BUILD)/app/ticktavo
 
 # Each fuzz target for FUZZ_SECONDS, built with clang into build-fuzz (see tests/fuzz/).
 fuzz:
