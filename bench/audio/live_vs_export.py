@@ -170,16 +170,19 @@ def main():
         beats = len(args.measure) * args.measures
         period = 60.0 / args.bpm
         raw = work / "live.raw"
-        recorder = subprocess.Popen(["parec", "-d", "null.monitor", "--rate=48000",
-                                     "--channels=2", "--format=float32le", "--raw"],
-                                    stdout=open(raw, "wb"), env=env)
-        time.sleep(0.5)
-        # Play for the beats to compare plus half a period, so the last beat's sound is whole
-        # but the beat after it has not come.
-        run_window(args.program, env, playing_seconds=(beats - 0.5) * period)
-        time.sleep(1.0)
-        recorder.terminate()
-        recorder.wait()
+        with open(raw, "wb") as recording:
+            recorder = subprocess.Popen(["parec", "-d", "null.monitor", "--rate=48000",
+                                         "--channels=2", "--format=float32le", "--raw"],
+                                        stdout=recording, env=env)
+            time.sleep(0.5)
+            # Play for the beats to compare plus half a period, so the last beat's sound is
+            # whole but the beat after it has not come.
+            try:
+                run_window(args.program, env, playing_seconds=(beats - 0.5) * period)
+                time.sleep(1.0)
+            finally:
+                recorder.terminate()
+                recorder.wait()
 
         exported = work / "export.wav"
         result = subprocess.run([args.program, "--export", str(exported), "--measures",
